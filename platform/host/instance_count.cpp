@@ -1,0 +1,59 @@
+// Host platform: the instance count shared by all processes of one program file, kept in a
+// small file under the runtime folder and reset when no process of the program file runs.
+#include "platform/instance_count.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Identifies the running program file by device and inode, so that a copy elsewhere (another
+// file) gets a count of its own, as a shared data section does on Windows.
+std::string CountFileBase() {
+  struct stat info {};
+  if (stat("/proc/self/exe", &info) != 0) return {};
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::string dir = runtime && *runtime ? runtime : "/tmp";
+  return dir + "/t6-instances-" + std::to_string(info.st_uid) + "-" + std::to_string(info.st_dev) + "-" +
+         std::to_string(info.st_ino);
+}
+
+}  // namespace
+
+LONG ReadAndIncrementInstanceCount() {
+  const std::string base = CountFileBase();
+  if (base.empty()) return 0;
+  // Every live process holds a shared lock on the liveness file for its whole life; the count
+  // file is only read and written under the exclusive guard lock.
+  int guard = open((base + ".guard").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int alive = open((base + ".alive").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (guard < 0 || alive < 0) {
+    if (guard >= 0) close(guard);
+    if (alive >= 0) close(alive);
+    return 0;
+  }
+  flock(guard, LOCK_EX);
+  LONG count = 0;
+  if (flock(alive, LOCK_EX | LOCK_NB) == 0) {
+    // Nobody else holds the liveness file: no process of this program file runs any more.
+    count = 0;
+  } else {
+    char text[32] = {};
+    ssize_t n = pread(guard, text, sizeof text - 1, 0);
+    if (n > 0) count = static_cast<LONG>(std::strtol(text, nullptr, 10));
+  }
+  flock(alive, LOCK_SH);
+  std::string next = std::to_string(count + 1);
+  if (ftruncate(guard, 0) == 0 && pwrite(guard, next.data(), next.size(), 0) < 0) {
+    // The count could not be stored; the next start then sees this process as the first.
+  }
+  flock(guard, LOCK_UN);
+  close(guard);
+  // `alive` stays open (and locked) until the process ends.
+  return count;
+}

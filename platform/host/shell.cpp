@@ -1,0 +1,61 @@
+// Host platform: ShellExecuteW on the emulated machine's files, and the clock.
+#include "platform/shell.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "emulated_machine.h"
+#include "text.h"
+
+extern char** environ;
+
+namespace {
+constexpr std::uintptr_t kSeErrFileNotFound = 2;
+constexpr std::uintptr_t kSeErrNoAssociation = 31;
+constexpr std::uintptr_t kSuccess = 42;
+
+HINSTANCE ShellResult(std::uintptr_t code) { return reinterpret_cast<HINSTANCE>(code); }
+
+bool Spawn(const std::vector<std::string>& argv, const std::string& directory) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+  pid_t child = 0;
+  const int failed = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return failed == 0;
+}
+}  // namespace
+
+HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, int) {
+  if (!file || (operation && std::wstring(operation) != L"open")) return ShellResult(kSeErrNoAssociation);
+  auto path = host::HostPathFromWindows(file);
+  struct stat info {};
+  if (!path || stat(path->c_str(), &info) != 0) return ShellResult(kSeErrFileNotFound);
+  std::string workingDir;
+  if (directory && *directory) workingDir = host::HostPathFromWindows(directory).value_or("");
+  const bool executable = S_ISREG(info.st_mode) && access(path->c_str(), X_OK) == 0;
+  std::vector<std::string> argv;
+  if (executable) {
+    argv.push_back(*path);
+    // Parameters are passed as one argument text, as Windows hands them to the program.
+    if (parameters && *parameters) argv.push_back(host::Utf8FromWide(parameters));
+  } else {
+    argv = {"xdg-open", *path};
+  }
+  return ShellResult(Spawn(argv, workingDir) ? kSuccess : kSeErrNoAssociation);
+}
+
+std::int64_t _time64(std::int64_t* timer) {
+  const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+  if (timer) *timer = now;
+  return now;
+}

@@ -1,0 +1,74 @@
+// Host platform: worker threads and waiting for them.
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "platform/framework.h"
+
+// A thread handle: lets the user-interface thread wait, with a time limit, for a worker's end,
+// and holds the worker's pause count.
+struct HANDLE__ {
+  std::mutex lock;
+  std::condition_variable ended;
+  std::condition_variable resumed;
+  bool finished = false;
+  DWORD pauses = 0;
+};
+
+namespace {
+thread_local HANDLE__* t_currentWorker = nullptr;
+}  // namespace
+
+namespace {
+class HostThread : public CWinThread {};
+}  // namespace
+
+CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int, UINT, DWORD, void*) {
+  // Thread objects live as long as the process: the dialog may still ask about a worker that
+  // has ended, and the process is short-lived.
+  auto* thread = new HostThread;
+  auto* handle = new HANDLE__;
+  thread->m_hThread = handle;
+  std::thread([proc, param, handle] {
+    t_currentWorker = handle;
+    proc(param);
+    std::lock_guard guard(handle->lock);
+    handle->finished = true;
+    handle->ended.notify_all();
+  }).detach();
+  return thread;
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  if (!handle) return WAIT_FAILED;
+  std::unique_lock guard(handle->lock);
+  auto isFinished = [handle] { return handle->finished; };
+  if (milliseconds == INFINITE) {
+    handle->ended.wait(guard, isFinished);
+    return WAIT_OBJECT_0;
+  }
+  return handle->ended.wait_for(guard, std::chrono::milliseconds(milliseconds), isFinished) ? WAIT_OBJECT_0
+                                                                                          : WAIT_TIMEOUT;
+}
+
+DWORD CWinThread::SuspendThread() {
+  if (!m_hThread) return static_cast<DWORD>(-1);
+  std::lock_guard guard(m_hThread->lock);
+  return m_hThread->pauses++;
+}
+
+DWORD CWinThread::ResumeThread() {
+  if (!m_hThread) return static_cast<DWORD>(-1);
+  std::lock_guard guard(m_hThread->lock);
+  const DWORD previous = m_hThread->pauses;
+  if (m_hThread->pauses > 0 && --m_hThread->pauses == 0) m_hThread->resumed.notify_all();
+  return previous;
+}
+
+void WorkerCheckpoint() {
+  HANDLE__* self = t_currentWorker;
+  if (!self) return;
+  std::unique_lock guard(self->lock);
+  self->resumed.wait(guard, [self] { return self->pauses == 0; });
+}

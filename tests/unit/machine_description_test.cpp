@@ -1,0 +1,103 @@
+// The emulated machine's description (machine.ini) and its drive mapping.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/host/emulated_machine.h"
+#include "test_machine.h"
+
+namespace {
+
+TEST(MachineDescription, FullFileIsRead) {
+  const std::string ini =
+      "[windows]\n"
+      "major = 6            ; dwMajorVersion\n"
+      "minor = 1\n"
+      "product_type = 3\n"
+      "platform_id = 2\n"
+      "server_r2 = 1\n"
+      "processor_architecture = 0\n"
+      "version_query_fails = 1\n"
+      "[drive.c]\n"
+      "free_bytes = 53687091200\n"
+      "[Drive.D]\n"
+      "free_bytes = 0\n"
+      "[printer]\n"
+      "default = Office Printer\n";
+  host::MachineDescription machine;
+  std::string error;
+  ASSERT_TRUE(host::ParseMachineDescription(ini, "machine.ini", machine, error)) << error;
+  EXPECT_EQ(6u, machine.major);
+  EXPECT_EQ(1u, machine.minor);
+  EXPECT_EQ(3u, machine.productType);
+  EXPECT_EQ(1u, machine.serverR2);
+  EXPECT_EQ(0u, machine.processorArchitecture);
+  EXPECT_TRUE(machine.versionQueryFails);
+  EXPECT_EQ(53687091200ull, machine.freeBytes.at('c'));
+  EXPECT_EQ(0ull, machine.freeBytes.at('d'));
+  EXPECT_EQ("Office Printer", machine.defaultPrinter);
+}
+
+TEST(MachineDescription, EmptyFileIsA64BitWindows10WorkstationWithoutPrinter) {
+  host::MachineDescription machine;
+  std::string error;
+  ASSERT_TRUE(host::ParseMachineDescription("; nothing\n\n", "machine.ini", machine, error));
+  EXPECT_EQ(10u, machine.major);
+  EXPECT_EQ(0u, machine.minor);
+  EXPECT_EQ(1u, machine.productType);
+  EXPECT_EQ(9u, machine.processorArchitecture);
+  EXPECT_TRUE(machine.freeBytes.empty());
+  EXPECT_TRUE(machine.defaultPrinter.empty());
+}
+
+TEST(MachineDescription, MalformedLinesAreNamedByFileAndLine) {
+  const struct {
+    const char* text;
+    const char* error;
+  } cases[] = {
+      {"[windows]\nmajor = ten\n", "m.ini:2: 'major' needs a whole number"},
+      {"[windows]\nmajor = -1\n", "m.ini:2: 'major' needs a whole number"},
+      {"[windows]\n\nmajr = 10\n", "m.ini:3: unknown key 'majr' in [windows]"},
+      {"major = 10\n", "m.ini:1: key 'major' outside any section"},
+      {"[windows\n", "m.ini:1: a section header needs the form [name]"},
+      {"[network]\n", "m.ini:1: unknown section [network]"},
+      {"[drive.c]\nfree_bytes = 12GB\n", "m.ini:2: 'free_bytes' needs a whole number of bytes"},
+      {"[windows]\njust words\n", "m.ini:2: expected 'key = value'"},
+      {"[windows]\nversion_query_fails = yes\n", "m.ini:2: 'version_query_fails' needs 0 or 1"},
+  };
+  for (const auto& c : cases) {
+    host::MachineDescription machine;
+    std::string error;
+    EXPECT_FALSE(host::ParseMachineDescription(c.text, "m.ini", machine, error)) << c.text;
+    EXPECT_EQ(0u, error.find(c.error)) << "got: " << error;
+  }
+}
+
+TEST(MachineDescription, LoadingRefusesAMissingRootAndReportsTheIniFile) {
+  TestMachine machine;
+  std::ofstream(machine.Root() + "/machine.ini") << "[windows]\nmajor = x\n";
+  std::string error;
+  EXPECT_FALSE(host::LoadEmulatedMachine(error));
+  EXPECT_EQ(machine.Root() + "/machine.ini:2: 'major' needs a whole number from 0 to 4294967295", error);
+
+  setenv("T6_HOST_ROOT", (machine.Root() + "/missing").c_str(), 1);
+  EXPECT_FALSE(host::LoadEmulatedMachine(error));
+  EXPECT_NE(std::string::npos, error.find("does not exist"));
+}
+
+TEST(DriveMapping, WindowsPathsMapIntoDriveFoldersWithoutRegardToCase) {
+  TestMachine machine;
+  std::filesystem::create_directories(machine.Root() + "/drive_c/Program Files (x86)/Tessaly");
+  EXPECT_EQ(machine.Root() + "/drive_c/Program Files (x86)/Tessaly/T6",
+            host::HostPathFromWindows(L"C:\\PROGRAM FILES (X86)\\tessaly\\T6\\").value());
+  EXPECT_EQ(machine.Root() + "/drive_d/x", host::HostPathFromWindows(L"d:\\x").value());
+  EXPECT_EQ(machine.Root() + "/drive_c/a", host::HostPathFromWindows(L"c:\\a\\b\\..").value());
+  EXPECT_FALSE(host::HostPathFromWindows(L"\\\\server\\share").has_value());
+  EXPECT_FALSE(host::HostPathFromWindows(L"relative\\path").has_value());
+  EXPECT_EQ(L"C:\\Program Files (x86)\\Tessaly",
+            host::WindowsPathFromHost(machine.Root() + "/drive_c/Program Files (x86)/Tessaly").value());
+  EXPECT_FALSE(host::WindowsPathFromHost("/etc/passwd").has_value());
+}
+
+}  // namespace
