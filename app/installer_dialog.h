@@ -35,6 +35,7 @@ class CInternetInstallerDlg : public CDHtmlDialog {
   HRESULT OnInstallStart(IHTMLElement* element);
   HRESULT OnClose(IHTMLElement* element);
   HRESULT OnMinimise(IHTMLElement* element);
+  HRESULT OnBrowse(IHTMLElement* element);
   HRESULT OnOptionsToggle(IHTMLElement* element);
   HRESULT OnShowAgreement(IHTMLElement* element);
   HRESULT OnAgreementBack(IHTMLElement* element);
@@ -48,6 +49,10 @@ class CInternetInstallerDlg : public CDHtmlDialog {
   // Sets the height, places the window 50 pixels left of the screen's centre and applies the
   // rounded outline.
   void SetWindowShape(int height);
+
+  // The location check: reads "Directry", measures its volume's free space, settles
+  // m_bLocationOk and m_strChosenDir, and writes the "Info" line.
+  void UpdateSpaceInfo();
 
   // The worker progress message handler.
   LRESULT OnWorkerProgress(WPARAM wParam, LPARAM lParam);

@@ -23,6 +23,7 @@ const ElementEvent kElementEvents[] = {
     {L"BtnMin", &CInternetInstallerDlg::OnMinimise},
     {L"userDefined", &CInternetInstallerDlg::OnOptionsToggle},
     {L"userDefinedImg", &CInternetInstallerDlg::OnOptionsToggle},
+    {L"Browse", &CInternetInstallerDlg::OnBrowse},
     {L"Licence", &CInternetInstallerDlg::OnShowAgreement},
     {L"GoBack", &CInternetInstallerDlg::OnAgreementBack},
     {L"Accept", &CInternetInstallerDlg::OnAgreementBox},

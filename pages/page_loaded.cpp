@@ -19,7 +19,9 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 void CInternetInstallerDlg::OnDocumentComplete(LPCWSTR url) {
   CDHtmlDialog::OnDocumentComplete(url);
   const std::wstring page = PageName(url ? url : L"");
-  if (page == L"134") {
+  if (page == L"132") {
+    UpdateSpaceInfo();
+  } else if (page == L"134") {
     SetWindowShape(385);
   } else if (page == L"129") {
     ShowDaysOfUse();

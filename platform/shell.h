@@ -13,3 +13,28 @@ HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR para
 
 // The current time in seconds since 1970-01-01 00:00:00 UTC.
 std::int64_t _time64(std::int64_t* timer);
+
+// The folder picker.
+struct ITEMIDLIST;
+using PIDLIST_ABSOLUTE = ITEMIDLIST*;
+using BFFCALLBACK = int (*)(HWND, UINT, LPARAM, LPARAM);
+struct BROWSEINFOW {
+  HWND hwndOwner;
+  PIDLIST_ABSOLUTE pidlRoot;
+  LPWSTR pszDisplayName;
+  LPCWSTR lpszTitle;
+  UINT ulFlags;
+  BFFCALLBACK lpfn;
+  LPARAM lParam;
+  int iImage;
+};
+constexpr UINT BIF_RETURNONLYFSDIRS = 0x0001;
+constexpr UINT BIF_DONTGOBELOWDOMAIN = 0x0002;
+constexpr UINT BIF_EDITBOX = 0x0010;
+constexpr UINT BIF_NEWDIALOGSTYLE = 0x0040;
+
+// Shows a modal folder picker; null when the user cancels.
+PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* lpbi);
+// The file-system path of an item into a MAX_PATH buffer; false for an item without one.
+BOOL SHGetPathFromIDListW(PIDLIST_ABSOLUTE pidl, LPWSTR pszPath);
+void CoTaskMemFree(void* pv);

@@ -2,7 +2,12 @@
 #include "platform/files.h"
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <string>
 
 #include "emulated_machine.h"
 
@@ -20,4 +25,56 @@ BOOL DeleteFileW(LPCWSTR lpFileName) {
   // Files only, as on Windows: a folder is not deleted by this call.
   if (!hostPath || lstat(hostPath->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return FALSE;
   return unlink(hostPath->c_str()) == 0 ? TRUE : FALSE;
+}
+
+BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAvailableToCaller,
+                         ULARGE_INTEGER* lpTotalNumberOfBytes, ULARGE_INTEGER* lpTotalNumberOfFreeBytes) {
+  if (!lpDirectoryName) return FALSE;
+  const std::wstring path = lpDirectoryName;
+  if (path.size() < 2 || path[1] != L':' || !std::iswalpha(path[0]) || path[0] > 0x7F) return FALSE;
+  auto hostPath = host::HostPathFromWindows(path);
+  struct statvfs volume {};
+  // A drive exists when its folder does; the machine description may set its free space.
+  if (!hostPath || statvfs(hostPath->c_str(), &volume) != 0) return FALSE;
+  const char drive = static_cast<char>(std::tolower(static_cast<int>(path[0])));
+  std::uint64_t total = static_cast<std::uint64_t>(volume.f_blocks) * volume.f_frsize;
+  std::uint64_t free = static_cast<std::uint64_t>(volume.f_bfree) * volume.f_frsize;
+  std::uint64_t available = static_cast<std::uint64_t>(volume.f_bavail) * volume.f_frsize;
+  auto override = host::Machine().freeBytes.find(drive);
+  if (override != host::Machine().freeBytes.end()) {
+    free = available = override->second;
+    total = std::max(total, free);
+  }
+  if (lpFreeBytesAvailableToCaller) lpFreeBytesAvailableToCaller->QuadPart = available;
+  if (lpTotalNumberOfBytes) lpTotalNumberOfBytes->QuadPart = total;
+  if (lpTotalNumberOfFreeBytes) lpTotalNumberOfFreeBytes->QuadPart = free;
+  return TRUE;
+}
+
+BOOL PathStripToRootW(LPWSTR pszPath) {
+  if (!pszPath) return FALSE;
+  std::wstring path = pszPath;
+  std::wstring root;
+  if (path.size() >= 2 && path[1] == L':') {
+    root = path.substr(0, path.size() >= 3 && path[2] == L'\\' ? 3 : 2);
+  } else if (path.rfind(L"\\\\", 0) == 0) {
+    // \\server\share: up to the backslash after the share name.
+    auto server = path.find(L'\\', 2);
+    auto share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+    root = path.substr(0, share);
+  } else if (!path.empty() && path[0] == L'\\') {
+    root = L"\\";
+  }
+  std::wcscpy(pszPath, root.c_str());
+  return root.empty() ? FALSE : TRUE;
+}
+
+LPWSTR PathAddBackslashW(LPWSTR pszPath) {
+  if (!pszPath) return nullptr;
+  std::size_t length = std::wcslen(pszPath);
+  if (length > 0 && pszPath[length - 1] == L'\\') return pszPath + length;
+  if (length + 1 >= MAX_PATH) return nullptr;
+  pszPath[length] = L'\\';
+  pszPath[length + 1] = L'\0';
+  return pszPath + length + 1;
 }

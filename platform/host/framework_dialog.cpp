@@ -1,6 +1,8 @@
 // Host platform: modal dialogs and the HTML dialog on GTK.
 #include <gtk/gtk.h>
 
+#include <cstdio>
+
 #include "host_window.h"
 #include "html_view.h"
 #include "message_queue.h"
@@ -30,6 +32,7 @@ INT_PTR CDialog::DoModal() {
   gtk_window_set_default_size(window, 604, 386);
   g_signal_connect(handle->window, "delete-event", G_CALLBACK(OnDeleteEvent), this);
   m_hWnd = handle;
+  host::OpenUiQueue();
   m_bEnded = false;
   m_nModalResult = -1;
   gtk_widget_realize(handle->window);
@@ -116,6 +119,28 @@ GVariant* Arguments(std::initializer_list<std::pair<const char*, GVariant*>> ent
   return g_variant_builder_end(&builder);
 }
 
+std::string JsonStringArray(const std::vector<std::wstring>& items) {
+  std::string json = "[";
+  for (const std::wstring& item : items) {
+    if (json.size() > 1) json += ',';
+    json += '"';
+    for (char c : host::Utf8FromWide(item)) {
+      if (c == '"' || c == '\\') {
+        json += '\\';
+        json += c;
+      } else if (static_cast<unsigned char>(c) < 0x20) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+        json += escaped;
+      } else {
+        json += c;
+      }
+    }
+    json += '"';
+  }
+  return json + "]";
+}
+
 GVariant* Utf8Variant(LPCWSTR text) { return g_variant_new_string(host::Utf8FromWide(text ? text : L"").c_str()); }
 
 // Runs body in the page; the body answers an object {ok, value} so that "the element or
@@ -167,15 +192,14 @@ HRESULT CDHtmlDialog::PutElementInnerHtml(LPCWSTR elementId, LPCWSTR html) {
 
 HRESULT CDHtmlDialog::InvokePageScript(LPCWSTR functionName, const std::vector<std::wstring>& arguments,
                                        VARIANT& result) {
-  GVariantBuilder list;
-  g_variant_builder_init(&list, G_VARIANT_TYPE_STRING_ARRAY);
-  for (const std::wstring& argument : arguments)
-    g_variant_builder_add(&list, "s", host::Utf8FromWide(argument).c_str());
+  // The arguments travel as one JSON array of strings: named call arguments take no lists.
   return CallInPage(m_pHtmlView.get(),
                     "var f = window[name];"
                     "if (typeof f !== 'function') return {ok: false};"
-                    "return {ok: true, value: f.apply(window, args)};",
-                    Arguments({{"name", Utf8Variant(functionName)}, {"args", g_variant_builder_end(&list)}}), &result);
+                    "return {ok: true, value: f.apply(window, JSON.parse(args))};",
+                    Arguments({{"name", Utf8Variant(functionName)},
+                               {"args", g_variant_new_string(JsonStringArray(arguments).c_str())}}),
+                    &result);
 }
 
 HRESULT CDHtmlDialog::GetElementAttribute(const IHTMLElement* element, LPCWSTR name, VARIANT& value) {

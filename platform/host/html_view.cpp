@@ -65,6 +65,7 @@ ResourceAddress ParseResourceAddress(const char* uri) {
 // on the document, where a click arrives last while bubbling up from the element clicked.
 constexpr const char* kClickListener = R"JS(
 document.addEventListener('click', function (event) {
+  if (event.button !== 0) return;  // the program reacts to the primary button only
   var target = event.target;
   if (!target || target.nodeType !== 1) return;
   var attributes = {};

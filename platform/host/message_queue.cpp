@@ -92,6 +92,11 @@ bool SendUiTask(const std::function<void()>& task) {
   return !queue.shutDown;
 }
 
+void OpenUiQueue() {
+  std::lock_guard guard(TheQueue().lock);
+  TheQueue().shutDown = false;
+}
+
 void ShutDownUiQueue() {
   Queue& queue = TheQueue();
   std::lock_guard guard(queue.lock);

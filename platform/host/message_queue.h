@@ -17,7 +17,10 @@ void PostUiTask(std::function<void()> task);
 // Runs a task on the user-interface thread and waits for it; runs it at once on that thread.
 // Returns false when the task was dropped because the queue was shut down.
 bool SendUiTask(const std::function<void()>& task);
-// Drops every queued task and answers every waiting sender (the modal run has ended).
+// Accepts tasks (a modal run begins).
+void OpenUiQueue();
+// Drops every queued task, answers every waiting sender and accepts no more until the queue is
+// opened again (the modal run has ended).
 void ShutDownUiQueue();
 
 // While a hold exists, queued tasks wait: a page call that spins the main loop for the web

@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gtk/gtk.h>
+
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -59,3 +62,45 @@ std::int64_t _time64(std::int64_t* timer) {
   if (timer) *timer = now;
   return now;
 }
+
+struct ITEMIDLIST {
+  std::string hostPath;
+};
+
+PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* lpbi) {
+  const std::string title = host::Utf8FromWide(lpbi && lpbi->lpszTitle ? lpbi->lpszTitle : L"");
+  GtkWidget* chooser = gtk_file_chooser_dialog_new(title.c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+                                                   "取消", GTK_RESPONSE_CANCEL, "确定", GTK_RESPONSE_ACCEPT, nullptr);
+  gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
+  // Start on the machine's drives: they are the only folders with a Windows path.
+  const std::string driveC = host::MachineRoot() + "/drive_c";
+  gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), driveC.c_str());
+  if (GDir* root = g_dir_open(host::MachineRoot().c_str(), 0, nullptr)) {
+    while (const char* name = g_dir_read_name(root)) {
+      if (std::strncmp(name, "drive_", 6) == 0 && std::strlen(name) == 7)
+        gtk_file_chooser_add_shortcut_folder(GTK_FILE_CHOOSER(chooser), (host::MachineRoot() + "/" + name).c_str(),
+                                             nullptr);
+    }
+    g_dir_close(root);
+  }
+  PIDLIST_ABSOLUTE item = nullptr;
+  if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+    if (char* picked = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {
+      item = new ITEMIDLIST{picked};
+      g_free(picked);
+    }
+  }
+  gtk_widget_destroy(chooser);
+  return item;
+}
+
+BOOL SHGetPathFromIDListW(PIDLIST_ABSOLUTE pidl, LPWSTR pszPath) {
+  if (!pidl || !pszPath) return FALSE;
+  pszPath[0] = L'\0';
+  auto windowsPath = host::WindowsPathFromHost(pidl->hostPath);
+  if (!windowsPath || windowsPath->size() >= MAX_PATH) return FALSE;
+  std::wcscpy(pszPath, windowsPath->c_str());
+  return TRUE;
+}
+
+void CoTaskMemFree(void* pv) { delete static_cast<ITEMIDLIST*>(pv); }

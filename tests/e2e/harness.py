@@ -40,7 +40,7 @@ def free_port():
 class XServer:
     """Xvfb on a display number it picks itself, with a 1920 x 1080 screen."""
 
-    def __init__(self, width=1920, height=1080):
+    def __init__(self, width=1920, height=1080, window_manager=False):
         read_fd, write_fd = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24", "-br", "-nolisten", "tcp"],
@@ -52,8 +52,19 @@ class XServer:
             self.process.kill()
             raise RuntimeError("Xvfb did not start")
         self.display = f":{number}"
+        # Bare Xvfb places windows exactly where asked; minimising needs a window manager.
+        self.window_manager = None
+        if window_manager:
+            self.window_manager = subprocess.Popen(["openbox", "--sm-disable"], env={**os.environ, **self.env()},
+                                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_for(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in subprocess.run(
+                ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env={**os.environ, **self.env()},
+                capture_output=True, text=True).stdout, what="the window manager")
 
     def close(self):
+        if self.window_manager:
+            self.window_manager.terminate()
+            self.window_manager.wait(timeout=10)
         self.process.terminate()
         self.process.wait(timeout=10)
 
@@ -183,6 +194,13 @@ class Session:
         """What the driver and the installer it started have written to stdout and stderr."""
         self.log.seek(0)
         return self.log.read().decode(errors="replace")
+
+    def click_ending_the_program(self, element_id):
+        """A click whose reaction ends the program: the driver may lose it before it answers."""
+        try:
+            self.click(element_id)
+        except (WebDriverError, OSError):
+            pass
 
     def title(self):
         return self.command("GET", "/title")

@@ -1,0 +1,36 @@
+#include "dialog_probe.h"
+
+#include <glib.h>
+
+namespace {
+CWinApp& TestApp() {
+  static CWinApp app(L"T6InternetInstaller");
+  return app;
+}
+}  // namespace
+
+void SetTestArguments(const std::wstring& arguments) { TestApp().m_strCmdLine = arguments; }
+
+DialogProbe::DialogProbe(PageStep step, unsigned timeoutMs) : m_step(std::move(step)), m_timeoutMs(timeoutMs) {
+  TestApp();
+}
+
+void DialogProbe::OnDocumentComplete(LPCWSTR url) {
+  CInternetInstallerDlg::OnDocumentComplete(url);
+  if (!m_timerStarted) {
+    m_timerStarted = true;
+    g_timeout_add(m_timeoutMs, [](gpointer self) {
+      auto* probe = static_cast<DialogProbe*>(self);
+      probe->m_timedOut = true;
+      probe->EndDialog(IDABORT);
+      return G_SOURCE_REMOVE;
+    }, this);
+  }
+  std::wstring address = url ? url : L"";
+  m_step(*this, address.substr(address.find_last_of(L'/') + 1));
+}
+
+void DialogProbe::OnHtmlElementClick(IHTMLElement* element) {
+  CInternetInstallerDlg::OnHtmlElementClick(element);
+  if (m_onClick) m_onClick(*this, *element);
+}

@@ -1,0 +1,35 @@
+// Runs the real installer dialog, web view included, and lets a test act on each finished page
+// load from inside the dialog's own message loop.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/installer_dialog.h"
+
+class DialogProbe : public CInternetInstallerDlg {
+ public:
+  // Called on the user-interface thread for every loaded page with its id ("132"). End the
+  // run with EndDialog; a run that takes longer than timeoutMs ends itself and fails.
+  using PageStep = std::function<void(DialogProbe& dialog, const std::wstring& page)>;
+
+  // Called on the user-interface thread for every click, after the program's own reaction.
+  using ClickStep = std::function<void(DialogProbe& dialog, IHTMLElement& element)>;
+
+  explicit DialogProbe(PageStep step, unsigned timeoutMs = 30000);
+  ClickStep m_onClick;
+  void OnDocumentComplete(LPCWSTR url) override;
+  void OnHtmlElementClick(IHTMLElement* element) override;
+
+  // The run ended by its time limit rather than by the test.
+  bool TimedOut() const { return m_timedOut; }
+
+ private:
+  PageStep m_step;
+  unsigned m_timeoutMs;
+  bool m_timedOut = false;
+  bool m_timerStarted = false;
+};
+
+// A CWinApp for tests: the dialog reads the argument text from it.
+void SetTestArguments(const std::wstring& arguments);
