@@ -1,6 +1,5 @@
 #include "test_machine.h"
 
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
