@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
 #include "platform/windows_types.h"
@@ -20,24 +21,31 @@ enum WorkerProgressCode : WPARAM {
   kInstallFinished = 10,
 };
 
-// Shared with the download worker and, for its figures, the deletion worker.
+// Shared with the download worker and, for its figures, the deletion worker. The figures are
+// single 32-bit values that the worker writes whole and the dialog reads when a report arrives;
+// atomics make that explicit without a lock.
 struct WorkerContext {
   HWND hWnd = nullptr;
   std::atomic<LONG> bStop{0};  // set by the user interface, polled by the worker
   std::wstring strUrl;
   std::wstring strInstallDir;
   std::wstring strFileName;
-  float fTotal = 0;
-  float fDone = 0;
-  LONG nProgress = 0;
-  DWORD nSpeed = 0;
-  DWORD nElapsed = 0;
+  std::atomic<float> fTotal{0};
+  std::atomic<float> fDone{0};
+  std::atomic<LONG> nProgress{0};
+  std::atomic<DWORD> nSpeed{0};
+  std::atomic<DWORD> nElapsed{0};
   WCHAR szError[256] = {};
+  // 1 while a download progress report waits in the queue: the worker then posts no other, and
+  // the one waiting shows the newest figures when it is handled. So reports never pile up
+  // ahead of the failure and completion reports, and the page never lags behind the transfer.
+  std::atomic<LONG> bProgressQueued{0};
 };
 
 // Shared with the package extraction.
 struct ExtractContext {
-  std::wstring strCurrentEntry;
+  std::wstring strCurrentEntry;  // rewritten per entry by the worker: read under entryLock
+  std::mutex entryLock;
   std::atomic<LONG> bStop{0};  // set by the user interface, polled by the worker
   HWND hWnd = nullptr;
   UINT uMsg = WM_WORKER_PROGRESS;

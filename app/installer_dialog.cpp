@@ -71,5 +71,3 @@ LRESULT CInternetInstallerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
   if (message == WM_WORKER_PROGRESS) return OnWorkerProgress(wParam, lParam);
   return CDHtmlDialog::WindowProc(message, wParam, lParam);
 }
-
-LRESULT CInternetInstallerDlg::OnWorkerProgress(WPARAM, LPARAM) { return 0; }

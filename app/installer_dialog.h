@@ -54,8 +54,13 @@ class CInternetInstallerDlg : public CDHtmlDialog {
   // m_bLocationOk and m_strChosenDir, and writes the "Info" line.
   void UpdateSpaceInfo();
 
-  // The worker progress message handler.
+  // The worker progress message handler and what it does per code.
   LRESULT OnWorkerProgress(WPARAM wParam, LPARAM lParam);
+  void ShowDownloadProgress();
+  void ShowDownloadFailure();
+  void StartInstallWorker();
+  void ShowExtractProgress();
+  void ShowDeleteProgress();
 
   // The dialog state, in the order every part of the program refers to it.
   CWinThread* m_pWorkerThread = nullptr;

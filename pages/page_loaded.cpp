@@ -2,6 +2,7 @@
 #include <string>
 
 #include "app/installer_dialog.h"
+#include "download/download_worker.h"
 #include "install/installation_record.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -23,6 +24,7 @@ void CInternetInstallerDlg::OnDocumentComplete(LPCWSTR url) {
     UpdateSpaceInfo();
   } else if (page == L"134") {
     SetWindowShape(385);
+    m_pWorkerThread = AfxBeginThread(DownloadThreadProc, &m_workerContext, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
   } else if (page == L"129") {
     ShowDaysOfUse();
   }

@@ -64,6 +64,11 @@ class CWinApp {
 };
 
 CWinApp* AfxGetApp();
+LPCWSTR AfxGetAppName();
+// Milliseconds on a steady clock, and the time at which the message being handled was posted
+// (on the same clock), as Windows keeps it for the message loop.
+DWORD GetTickCount();
+LONG GetMessageTime();
 #ifndef _WIN32
 // The host program's entry: names the application, takes the argument text, loads the emulated
 // machine, opens the display and runs InitInstance; the process then ends.

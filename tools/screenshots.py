@@ -47,8 +47,25 @@ def main():
             session.click("Licence")
             settle(session, 133)
             shoot(x, "133", folder)
-            for page in (134, 136, 130, 131):
-                session.command("POST", "/url", {"url": session.url().rsplit("/", 1)[0] + f"/{page}"})
+            base = session.url().rsplit("/", 1)[0]
+            # Page 134 mid-download from a slow download host, then with the failure alert.
+            slow = harness.FaultyDownloadHost("slow/40000000/2048/20")
+            try:
+                session.command("POST", "/url", {"url": base + "/134"})
+                settle(session, 134)
+                harness.wait_for(lambda: session.execute(
+                    "return document.getElementById('Progress').style.width") not in ("", "0%"), what="some progress")
+                harness.time.sleep(1.5)
+                shoot(x, "134", folder)
+            finally:
+                slow.close()
+            session.command("POST", "/url", {"url": base + "/134"})
+            harness.wait_for(lambda: session.execute(
+                "return getComputedStyle(document.getElementById('alert')).display") != "none", what="the alert")
+            harness.time.sleep(0.3)
+            shoot(x, "134-error", folder)
+            for page in (136, 130, 131):
+                session.command("POST", "/url", {"url": base + f"/{page}"})
                 settle(session, page)
                 shoot(x, str(page), folder)
         finally:

@@ -54,6 +54,8 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 
 CWinApp* AfxGetApp() { return g_app; }
 
+LPCWSTR AfxGetAppName() { return g_app ? g_app->m_strAppName.c_str() : L""; }
+
 void AfxEnableControlContainer() {
   // The web view is an ordinary GTK widget; there is no control container to enable.
 }

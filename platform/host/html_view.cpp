@@ -132,6 +132,10 @@ HtmlViewHost::HtmlViewHost(CDHtmlDialog& owner, GtkWidget* window) : m_owner(own
   WebKitSettings* settings = webkit_web_view_get_settings(m_view);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+  // Seven small pages need no GPU compositing; without a GPU it is emulated in software and
+  // costs a processor core for the turning ring of the download page, which the download
+  // itself needs.
+  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   g_signal_connect(m_view, "load-changed", G_CALLBACK(&HtmlViewHost::OnLoadChanged), this);
   g_signal_connect(m_view, "decide-policy", G_CALLBACK(&HtmlViewHost::OnDecidePolicy), this);
   g_signal_connect(m_view, "context-menu", G_CALLBACK(&HtmlViewHost::OnContextMenu), this);

@@ -1,8 +1,11 @@
 // Host platform: the user-interface thread's message queue on the GTK main loop.
 #include "message_queue.h"
 
+#include "platform/framework.h"
+
 #include <glib.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -15,7 +18,10 @@ namespace {
 struct Entry {
   std::function<void()> task;
   bool* done = nullptr;  // set (under the queue lock) when a waiting sender may go on
+  DWORD postedAt = 0;    // GetTickCount() when queued
 };
+
+thread_local LONG t_messageTime = 0;
 
 struct Queue {
   std::mutex lock;
@@ -53,6 +59,7 @@ gboolean Dispatch(gpointer) {
       entry = std::move(queue.entries.front());
       queue.entries.pop_front();
     }
+    t_messageTime = static_cast<LONG>(entry.postedAt);
     entry.task();
     if (entry.done) {
       std::lock_guard guard(queue.lock);
@@ -71,7 +78,7 @@ void PostUiTask(std::function<void()> task) {
   Queue& queue = TheQueue();
   std::lock_guard guard(queue.lock);
   if (queue.shutDown) return;
-  queue.entries.push_back(Entry{std::move(task), nullptr});
+  queue.entries.push_back(Entry{std::move(task), nullptr, GetTickCount()});
   ScheduleLocked(queue);
 }
 
@@ -84,7 +91,7 @@ bool SendUiTask(const std::function<void()>& task) {
   std::unique_lock guard(queue.lock);
   if (queue.shutDown) return false;
   bool done = false;
-  queue.entries.push_back(Entry{task, &done});
+  queue.entries.push_back(Entry{task, &done, GetTickCount()});
   ScheduleLocked(queue);
   // Entries dropped by a shut-down are answered too (see ShutDownUiQueue), so `done` is the
   // only thing to wait for; a task already running finishes first.
@@ -119,3 +126,11 @@ DispatchHold::~DispatchHold() {
 }
 
 }  // namespace host
+
+DWORD GetTickCount() {
+  static const auto start = std::chrono::steady_clock::now();
+  return static_cast<DWORD>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
+LONG GetMessageTime() { return host::t_messageTime; }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "emulated_machine.h"
+#include "overridable.h"
 #include "text.h"
 
 extern char** environ;
@@ -58,7 +59,7 @@ HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameter
 }
 
 std::int64_t _time64(std::int64_t* timer) {
-  const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+  const std::int64_t now = host::Overridable().wallClockSeconds();
   if (timer) *timer = now;
   return now;
 }

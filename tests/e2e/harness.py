@@ -126,6 +126,51 @@ class Machine:
                               text=True, check=check)
 
 
+REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+# The package address built into the host build.
+PACKAGE_PORT = 8086
+
+
+def wait_for_port(port, timeout=10):
+    def open_port():
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
+                return True
+        except OSError:
+            return False
+    wait_for(open_port, timeout, what=f"port {port}")
+
+
+class DownloadHost:
+    """nginx serving root/download/T6.zip on the package address's port."""
+
+    def __init__(self, root):
+        self.state = tempfile.mkdtemp(prefix="t6-nginx-")
+        self.process = subprocess.Popen(
+            [os.path.join(REPO, "tools", "download-host", "serve.sh"), root, str(PACKAGE_PORT), self.state],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for_port(PACKAGE_PORT)
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        shutil.rmtree(self.state, ignore_errors=True)
+
+
+class FaultyDownloadHost:
+    """The test server on the package address's port, answering the package with a route of its own."""
+
+    def __init__(self, route):
+        self.process = subprocess.Popen(
+            ["python3", os.path.join(REPO, "tests", "servers", "http_test_server.py"), str(PACKAGE_PORT), route],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for_port(PACKAGE_PORT)
+
+    def close(self):
+        self.process.kill()
+        self.process.wait(timeout=10)
+
+
 class WebDriverError(RuntimeError):
     pass
 

@@ -15,6 +15,15 @@ DialogProbe::DialogProbe(PageStep step, unsigned timeoutMs) : m_step(std::move(s
   TestApp();
 }
 
+DialogProbe::~DialogProbe() {
+  m_workerContext.bStop = 1;
+  m_extractContext.bStop = 1;
+  if (m_pWorkerThread) {
+    m_pWorkerThread->ResumeThread();
+    WaitForSingleObject(m_pWorkerThread->m_hThread, 30000);
+  }
+}
+
 void DialogProbe::OnDocumentComplete(LPCWSTR url) {
   CInternetInstallerDlg::OnDocumentComplete(url);
   if (!m_timerStarted) {

@@ -17,6 +17,8 @@ class DialogProbe : public CInternetInstallerDlg {
   using ClickStep = std::function<void(DialogProbe& dialog, IHTMLElement& element)>;
 
   explicit DialogProbe(PageStep step, unsigned timeoutMs = 30000);
+  // The workers borrow the dialog's state: the probe outlives them, as the process does.
+  ~DialogProbe() override;
   ClickStep m_onClick;
   void OnDocumentComplete(LPCWSTR url) override;
   void OnHtmlElementClick(IHTMLElement* element) override;

@@ -1,0 +1,84 @@
+// The worker progress message: what each worker report changes on the page.
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/installer_dialog.h"
+#include "pages/html_text.h"
+#include "platform/files.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+std::wstring Format(const wchar_t* format, auto... values) {
+  wchar_t text[1024];
+  std::swprintf(text, 1024, format, values...);
+  return text;
+}
+
+std::wstring Compact(const std::wstring& path, UINT maxChars) {
+  std::vector<WCHAR> shortened(std::max<std::size_t>(maxChars, path.size() + 1), L'\0');
+  PathCompactPathExW(shortened.data(), path.c_str(), maxChars, 0);
+  return shortened.data();
+}
+
+}  // namespace
+
+LRESULT CInternetInstallerDlg::OnWorkerProgress(WPARAM wParam, LPARAM) {
+  switch (wParam) {
+    case kDownloadProgress: ShowDownloadProgress(); break;
+    case kDownloadFailed: ShowDownloadFailure(); break;
+    case kDownloadComplete: StartInstallWorker(); break;
+    case kExtractEntry: ShowExtractProgress(); break;
+    case kFileDeleted: ShowDeleteProgress(); break;
+    case kInstallFinished: LoadFromResource(IDR_HTML_INSTALLED); break;
+    default: break;  // nobody sends other codes
+  }
+  return 0;
+}
+
+void CInternetInstallerDlg::ShowDownloadProgress() {
+  // Cleared before the figures are read: figures written after this get a report of their own.
+  m_workerContext.bProgressQueued = 0;
+  const LONG progress = m_workerContext.nProgress;
+  SetPageElementHtml(L"DownloadInfo",
+                     Format(L"%d%% %luKB/秒 [%.0fKB/%.0fKB]", static_cast<int>(progress),
+                            static_cast<unsigned long>(m_workerContext.nSpeed.load()),
+                            static_cast<double>(m_workerContext.fDone), static_cast<double>(m_workerContext.fTotal)));
+  CallPageFunction(L"setProgress", {std::to_wstring(progress)}, nullptr);
+}
+
+void CInternetInstallerDlg::ShowDownloadFailure() {
+  // The error text comes from outside (the server's or the system's words): shown as text.
+  CallPageFunction(L"showAlert",
+                   {L"发生错误:" + HtmlEscape(m_workerContext.szError) + L"<p>请确认网络正常后再试一次</p>"}, nullptr);
+}
+
+void CInternetInstallerDlg::ShowExtractProgress() {
+  std::wstring entry;
+  {
+    std::lock_guard guard(m_extractContext.entryLock);
+    entry = m_extractContext.strCurrentEntry;
+  }
+  const LONG total = m_extractContext.nTotal;
+  const LONG percent = total > 0 ? m_extractContext.nDone * 100 / total : 0;
+  CallPageFunction(L"setProgress", {std::to_wstring(percent)}, nullptr);
+  SetPageElementHtml(L"ExtractInfo",
+                     Format(L"正在安装：[%d%%] ", static_cast<int>(percent)) + HtmlEscape(Compact(entry, 55)));
+}
+
+void CInternetInstallerDlg::ShowDeleteProgress() {
+  const LONG deleted = m_workerContext.nProgress;
+  const double percent = static_cast<double>(static_cast<LONG>(deleted * 100)) / m_workerContext.fTotal;
+  const int shown = std::isfinite(percent) ? static_cast<int>(percent) : 0;
+  SetPageElementHtml(L"DeleteInfo",
+                     Format(L"正在删除：[%d%%] ", shown) + HtmlEscape(Compact(m_workerContext.strFileName, 60)));
+  CallPageFunction(L"setProgress", {std::to_wstring(shown)}, nullptr);
+  if (shown == 100) LoadFromResource(IDR_HTML_REMOVED);
+}
+
+void CInternetInstallerDlg::StartInstallWorker() {
+  // The extraction and installation worker takes over from here once it exists; until then
+  // the page stays at the download's 100 %.
+}
