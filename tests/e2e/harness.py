@@ -2,6 +2,7 @@
 driven through WebKitWebDriver (W3C WebDriver over HTTP, spoken with the standard library)."""
 
 import json
+import unittest
 import re
 import os
 import shutil
@@ -16,6 +17,9 @@ BUILD_DIR = os.environ.get("T6_BUILD_DIR", os.path.join(os.path.dirname(__file__
 PROGRAM = os.path.abspath(os.path.join(BUILD_DIR, "T6InternetInstaller"))
 REG_TOOL = os.path.abspath(os.path.join(BUILD_DIR, "t6-reg"))
 WINDOW_TITLE = "TessalyT6安装向导"
+RECORD_KEY = r"HKLM\Software\Halvexo\TessalyT6"
+# A machine with 50 GiB free on drive C: the location check lets the installation start.
+ROOMY = "[drive.c]\nfree_bytes = 53687091200\n"
 # A window line of `xwininfo -root -tree -int`: id "name": (class) WxH+X+Y  +absX+absY
 WINDOW_LINE = re.compile(r'^\s*(\d+) "(.*)": \(.*\)\s+(\d+)x(\d+)[+-]\d+[+-]\d+\s+\+(-?\d+)\+(-?\d+)')
 
@@ -296,3 +300,25 @@ def _is_zombie(pid):
             return stat.read().rsplit(")", 1)[1].split()[0] == "Z"
     except OSError:
         return True
+
+
+class ScreenTestCase(unittest.TestCase):
+    """Tests that share one 1920 x 1080 X server and get a fresh machine and session each."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.x = XServer(1920, 1080)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.close()
+
+    def new_machine(self, ini_text=None):
+        self.machine = Machine(ini_text)
+        self.addCleanup(self.machine.close)
+        return self.machine
+
+    def open_session(self, args=()):
+        session = Session(self.x, self.machine, args)
+        self.addCleanup(session.close)
+        return session

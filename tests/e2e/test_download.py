@@ -8,28 +8,17 @@ import time
 import unittest
 
 import harness
-from harness import DownloadHost, FaultyDownloadHost, Machine, Session, XServer, wait_for
+from harness import ROOMY, DownloadHost, FaultyDownloadHost, ScreenTestCase, wait_for
 
-ROOMY = "[drive.c]\nfree_bytes = 53687091200\n"
 PACKAGE = "c:\\Program Files (x86)\\Tessaly\\tesl6.hv"
 
 
-class DownloadTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = XServer(1920, 1080)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.close()
-
+class DownloadTest(ScreenTestCase):
     def setUp(self):
-        self.machine = Machine(ROOMY)
-        self.addCleanup(self.machine.close)
+        self.new_machine(ROOMY)
 
     def install(self):
-        session = Session(self.x, self.machine)
-        self.addCleanup(session.close)
+        session = self.open_session()
         session.wait_for_page(132)
         wait_for(lambda: "51200MB" in session.execute("return document.getElementById('Info').innerHTML"),
                  what="the location check")

@@ -8,27 +8,15 @@ import time
 import unittest
 
 import harness
-from harness import Machine, Session, XServer, wait_for
+from harness import RECORD_KEY, ROOMY, Machine, ScreenTestCase, Session, XServer, wait_for
 
-RECORD_KEY = r"HKLM\Software\Halvexo\TessalyT6"
-ROOMY = "[drive.c]\nfree_bytes = 53687091200\n"
 SUPPORTED = '<span style="margin-left:2px;color:#0000ff">系统支持本软件</span>'
 
 
-class PagesTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = XServer(1920, 1080)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.close()
-
+class PagesTest(ScreenTestCase):
     def start(self, ini=ROOMY, args=()):
-        self.machine = Machine(ini)
-        self.addCleanup(self.machine.close)
-        session = Session(self.x, self.machine, args)
-        self.addCleanup(session.close)
+        self.new_machine(ini)
+        session = self.open_session(args)
         session.wait_for_page(129 if args else 132)
         return session
 
@@ -147,8 +135,7 @@ class PagesTest(unittest.TestCase):
         # Just under a day: the clock runs on between writing the record and the page load.
         for offset, days in ((-90000, "1"), (-86390, "0"), (1000, "0"), (90000, "-1")):
             with self.subTest(offset=offset):
-                self.machine = Machine()
-                self.addCleanup(self.machine.close)
+                self.new_machine()
                 tick = int(time.time()) + offset
                 self.machine.reg("add", RECORD_KEY, "/v", "InstallTick", "/t", "REG_DWORD", "/d", str(tick), "/f")
                 session = Session(self.x, self.machine, ["-u"])

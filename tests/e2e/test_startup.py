@@ -8,26 +8,16 @@ import tempfile
 import unittest
 
 import harness
-from harness import Machine, Session, XServer, wait_for
+from harness import RECORD_KEY, ScreenTestCase, Session, wait_for
 
-RECORD_KEY = r"HKLM\Software\Halvexo\TessalyT6"
 PRODUCT_DIR = "c:\\Program Files (x86)\\Tessaly\\T6\\"
 REFUSAL = "您已打开了一个安装程序，请不要同时打开多个安装程序！"
 BROKEN_NOTICE = "你安装过TessalyT6系统，但安装位置出现异常，接下来将会重新安装TessalyT6"
 
 
-class StartupTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = XServer(1920, 1080)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.close()
-
+class StartupTest(ScreenTestCase):
     def setUp(self):
-        self.machine = Machine()
-        self.addCleanup(self.machine.close)
+        self.new_machine()
         self.extra = []
         self.addCleanup(self._stop_extra_processes)
 
@@ -37,9 +27,7 @@ class StartupTest(unittest.TestCase):
             process.wait()
 
     def start(self, *args):
-        session = Session(self.x, self.machine, args)
-        self.addCleanup(session.close)
-        return session
+        return self.open_session(args)
 
     def start_directly(self, program=harness.PROGRAM):
         """A start outside WebDriver, as a user's double click would make it."""
