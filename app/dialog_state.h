@@ -50,6 +50,6 @@ struct ExtractContext {
   HWND hWnd = nullptr;
   UINT uMsg = WM_WORKER_PROGRESS;
   LONG nCode = kExtractEntry;
-  LONG nTotal = 0;
-  LONG nDone = 0;
+  std::atomic<LONG> nTotal{0};
+  std::atomic<LONG> nDone{0};
 };

@@ -17,9 +17,13 @@ BOOL CInternetInstallerApp::InitInstance() {
   CWinApp::InitInstance();
   AfxEnableControlContainer();
 
-  CInternetInstallerDlg dialog;
-  m_pMainWnd = &dialog;
-  dialog.DoModal();
+  // On the heap: a worker that has not ended when the dialog closes (one stuck in a read, or
+  // one the window was closed under) still borrows the dialog's records until the process
+  // ends, so the dialog is only destroyed when no worker runs any more.
+  auto* dialog = new CInternetInstallerDlg;
+  m_pMainWnd = dialog;
+  dialog->DoModal();
   m_pMainWnd = nullptr;
+  if (!dialog->WorkerRunning()) delete dialog;
   return FALSE;
 }

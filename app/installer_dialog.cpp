@@ -67,6 +67,10 @@ BOOL CInternetInstallerDlg::OnInitDialog() {
   return TRUE;
 }
 
+bool CInternetInstallerDlg::WorkerRunning() const {
+  return m_pWorkerThread && WaitForSingleObject(m_pWorkerThread->m_hThread, 0) == WAIT_TIMEOUT;
+}
+
 LRESULT CInternetInstallerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_WORKER_PROGRESS) return OnWorkerProgress(wParam, lParam);
   return CDHtmlDialog::WindowProc(message, wParam, lParam);

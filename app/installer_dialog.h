@@ -46,6 +46,9 @@ class CInternetInstallerDlg : public CDHtmlDialog {
   HRESULT OnPause(IHTMLElement* element);
   HRESULT OnContinue(IHTMLElement* element);
 
+  // A worker thread has been started and has not ended yet.
+  bool WorkerRunning() const;
+
   // Sets the height, places the window 50 pixels left of the screen's centre and applies the
   // rounded outline.
   void SetWindowShape(int height);

@@ -24,7 +24,9 @@ void CInternetInstallerDlg::OnDocumentComplete(LPCWSTR url) {
     UpdateSpaceInfo();
   } else if (page == L"134") {
     SetWindowShape(385);
-    m_pWorkerThread = AfxBeginThread(DownloadThreadProc, &m_workerContext, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
+    // Two workers on one record would write one file twice: a download still running keeps it.
+    if (!WorkerRunning())
+      m_pWorkerThread = AfxBeginThread(DownloadThreadProc, &m_workerContext, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
   } else if (page == L"129") {
     ShowDaysOfUse();
   }

@@ -64,6 +64,10 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 void CDialog::EndDialog(int result) {
   m_nModalResult = result;
   m_bEnded = true;
+  // Once the dialog has ended it takes no more messages: what still waits in the queue (a
+  // report behind the close, a second click) is dropped and its senders are answered.
+  if (m_hWnd) m_hWnd->destroyed = true;
+  host::ShutDownUiQueue();
   if (m_pModalLoop) g_main_loop_quit(static_cast<GMainLoop*>(m_pModalLoop));
 }
 

@@ -137,6 +137,7 @@ HtmlViewHost::HtmlViewHost(CDHtmlDialog& owner, GtkWidget* window) : m_owner(own
   // itself needs.
   webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   g_signal_connect(m_view, "load-changed", G_CALLBACK(&HtmlViewHost::OnLoadChanged), this);
+  g_signal_connect(m_view, "load-failed", G_CALLBACK(&HtmlViewHost::OnLoadFailed), this);
   g_signal_connect(m_view, "decide-policy", G_CALLBACK(&HtmlViewHost::OnDecidePolicy), this);
   g_signal_connect(m_view, "context-menu", G_CALLBACK(&HtmlViewHost::OnContextMenu), this);
   g_signal_connect(m_view, "close", G_CALLBACK(&HtmlViewHost::OnClose), this);
@@ -154,7 +155,10 @@ std::string HtmlViewHost::PageAddress(unsigned htmlId) {
 void HtmlViewHost::Load(unsigned htmlId) {
   // The old page is no longer the one to talk to, even before the web view reports the start.
   m_documentReady = false;
-  webkit_web_view_load_uri(m_view, PageAddress(htmlId).c_str());
+  ++m_document;
+  m_loadFailed = false;
+  m_pendingAddress = PageAddress(htmlId);
+  webkit_web_view_load_uri(m_view, m_pendingAddress.c_str());
 }
 
 JSCValue* HtmlViewHost::CallInPage(const char* body, GVariant* arguments, std::string& error) {
@@ -226,14 +230,35 @@ void HtmlViewHost::ServeResource(WebKitURISchemeRequest* request, gpointer) {
 
 void HtmlViewHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
   auto* host = static_cast<HtmlViewHost*>(self);
-  if (event == WEBKIT_LOAD_STARTED) host->m_documentReady = false;
-  if (event != WEBKIT_LOAD_FINISHED) return;
-  host->m_documentReady = true;
   const char* uri = webkit_web_view_get_uri(view);
-  std::wstring address = host::WideFromUtf8(uri ? uri : "");
+  if (event == WEBKIT_LOAD_STARTED) {
+    host->m_documentReady = false;
+    if (host->m_pendingAddress.empty()) {
+      // A navigation the program did not ask for (an automation client's).
+      host->m_loadFailed = false;
+      ++host->m_document;
+    }
+  }
+  if (event != WEBKIT_LOAD_FINISHED) return;
+  // While the program waits for a page, only that page counts: the end of an older load (one
+  // the newer request cancelled) is no page.
+  if (!uri || (!host->m_pendingAddress.empty() && host->m_pendingAddress != uri)) return;
+  host->m_pendingAddress.clear();
+  if (host->m_loadFailed) return;
+  host->m_documentReady = true;
+  std::wstring address = host::WideFromUtf8(uri);
   CDHtmlDialog* owner = &host->m_owner;
   // Through the queue, so a load never completes in the middle of another handler.
   host::PostUiTask([owner, address] { owner->OnDocumentComplete(address.c_str()); });
+}
+
+gboolean HtmlViewHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self) {
+  auto* host = static_cast<HtmlViewHost*>(self);
+  // A load cancelled by a newer one says nothing about the newer one, which reports itself.
+  const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+  if (!cancelled && uri && (host->m_pendingAddress.empty() || host->m_pendingAddress == uri))
+    host->m_loadFailed = true;
+  return FALSE;
 }
 
 gboolean HtmlViewHost::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
@@ -281,8 +306,12 @@ void HtmlViewHost::OnClickMessage(WebKitUserContentManager*, WebKitJavascriptRes
     }
     g_object_unref(attributes);
   }
-  CDHtmlDialog* owner = &static_cast<HtmlViewHost*>(self)->m_owner;
-  host::PostUiTask([owner, element] { owner->OnHtmlElementClick(element.get()); });
+  auto* view = static_cast<HtmlViewHost*>(self);
+  const unsigned document = view->m_document;
+  // A click that waited while the program moved to another page belongs to no page now.
+  host::PostUiTask([view, element, document] {
+    if (view->m_document == document) view->m_owner.OnHtmlElementClick(element.get());
+  });
 }
 
 void HtmlViewHost::OnAutomationStarted(WebKitWebContext*, WebKitAutomationSession* session, gpointer self) {

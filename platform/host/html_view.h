@@ -30,6 +30,7 @@ class HtmlViewHost {
  private:
   static void ServeResource(WebKitURISchemeRequest* request, gpointer self);
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error, gpointer self);
   static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);
   static void OnClose(WebKitWebView* view, gpointer self);
@@ -43,4 +44,10 @@ class HtmlViewHost {
   WebKitWebView* m_view = nullptr;
   // A page is ready from the end of its load until the next load begins.
   bool m_documentReady = false;
+  // The load that counts: the page last asked for. A load that failed, or was cancelled by a
+  // newer one, reports no page.
+  std::string m_pendingAddress;
+  bool m_loadFailed = false;
+  // Counts the documents shown; a click reported from an earlier one is dropped.
+  unsigned m_document = 0;
 };

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -17,10 +16,16 @@ namespace {
 std::string CountFileBase() {
   struct stat info {};
   if (stat("/proc/self/exe", &info) != 0) return {};
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::string dir = runtime && *runtime ? runtime : "/tmp";
-  return dir + "/t6-instances-" + std::to_string(info.st_uid) + "-" + std::to_string(info.st_dev) + "-" +
-         std::to_string(info.st_ino);
+  // One folder for every user and session: a start through sudo and one from the desktop
+  // count together, as all processes of the program file do on Windows.
+  return "/tmp/t6-instances-" + std::to_string(info.st_dev) + "-" + std::to_string(info.st_ino);
+}
+
+// Opens (or creates, readable and writable by every user) one of the count's files.
+int OpenShared(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (fd >= 0) fchmod(fd, 0666);  // whatever the creator's umask was
+  return fd;
 }
 
 }  // namespace
@@ -30,8 +35,8 @@ LONG ReadAndIncrementInstanceCount() {
   if (base.empty()) return 0;
   // Every live process holds a shared lock on the liveness file for its whole life; the count
   // file is only read and written under the exclusive guard lock.
-  int guard = open((base + ".guard").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  int alive = open((base + ".alive").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int guard = OpenShared(base + ".guard");
+  int alive = OpenShared(base + ".alive");
   if (guard < 0 || alive < 0) {
     if (guard >= 0) close(guard);
     if (alive >= 0) close(alive);

@@ -26,16 +26,25 @@ BOOL CFile::Open(LPCWSTR fileName, UINT openFlags) {
     return FALSE;
   }
   int flags = O_CLOEXEC | ((openFlags & modeWrite) ? O_WRONLY : O_RDONLY);
-  if (openFlags & modeCreate) flags |= O_CREAT | O_TRUNC;
+  if (openFlags & modeCreate) flags |= O_CREAT;
   const int fd = open(path->c_str(), flags, 0644);
   if (fd < 0) {
     SetLastError(host::ErrorFromErrno(errno));
     return FALSE;
   }
-  // No other opener may share the file while it is open.
+  // No other opener may share the file while it is open; the file is emptied only once it is
+  // ours, so a refused opener leaves the other's data alone.
   if ((openFlags & shareExclusive) && flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
     SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
+  struct stat info {};
+  // Only a regular file has a length to cut (a device such as a full disk stand-in has none).
+  if ((openFlags & modeCreate) && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) {
+    const int error = errno;
+    close(fd);
+    SetLastError(host::ErrorFromErrno(error));
     return FALSE;
   }
   m_fd = fd;

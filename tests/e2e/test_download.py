@@ -42,6 +42,9 @@ class DownloadTest(ScreenTestCase):
         wait_for(lambda: self.text(session, "DownloadInfo").startswith("100% "), what="the download to finish")
         self.assertRegex(self.text(session, "DownloadInfo"), r"^100% \d+KB/秒 \[3072KB/3072KB\]$")
         self.assertEqual("100%", session.execute("return document.getElementById('Progress').style.width"))
+        # The page reaches 100 % a moment before the worker has closed the file.
+        wait_for(lambda: os.path.getsize(self.machine.host_path(PACKAGE)) == os.path.getsize(package),
+                 what="the package file to be complete")
         with open(package, "rb") as expected, open(self.machine.host_path(PACKAGE), "rb") as got:
             self.assertEqual(expected.read(), got.read())
 

@@ -117,6 +117,7 @@ class PagesTest(ScreenTestCase):
         folder = os.path.join(self.machine.root, "drive_d", "A&B<i>x")
         os.makedirs(folder)
         session.click("userDefined")
+        self.wait_for_window((608, 282, 604, 516))  # the options are in view before the click
         session.click("Browse")
         chooser = wait_for(lambda: self.x.window_named("请选择一个文件夹："), what="the folder picker")
         xdo = lambda *args: subprocess.run(["xdotool", *args], env={**os.environ, **self.x.env()}, check=True)

@@ -16,6 +16,7 @@ DialogProbe::DialogProbe(PageStep step, unsigned timeoutMs) : m_step(std::move(s
 }
 
 DialogProbe::~DialogProbe() {
+  if (m_timer && !m_timedOut) g_source_remove(m_timer);
   m_workerContext.bStop = 1;
   m_extractContext.bStop = 1;
   if (m_pWorkerThread) {
@@ -26,9 +27,8 @@ DialogProbe::~DialogProbe() {
 
 void DialogProbe::OnDocumentComplete(LPCWSTR url) {
   CInternetInstallerDlg::OnDocumentComplete(url);
-  if (!m_timerStarted) {
-    m_timerStarted = true;
-    g_timeout_add(m_timeoutMs, [](gpointer self) {
+  if (!m_timer) {
+    m_timer = g_timeout_add(m_timeoutMs, [](gpointer self) {
       auto* probe = static_cast<DialogProbe*>(self);
       probe->m_timedOut = true;
       probe->EndDialog(IDABORT);

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include <glib.h>
+
 #include "app/installer_dialog.h"
 
 class DialogProbe : public CInternetInstallerDlg {
@@ -30,7 +32,7 @@ class DialogProbe : public CInternetInstallerDlg {
   PageStep m_step;
   unsigned m_timeoutMs;
   bool m_timedOut = false;
-  bool m_timerStarted = false;
+  guint m_timer = 0;
 };
 
 // A CWinApp for tests: the dialog reads the argument text from it.
