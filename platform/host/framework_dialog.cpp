@@ -39,9 +39,8 @@ INT_PTR CDialog::DoModal() {
 
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   m_pModalLoop = loop;
-  if (!OnInitDialog() && !m_bEnded) {
-    // The framework would focus the first control; the web view takes the focus by itself.
-  }
+  // Its result only says who sets the focus; the web view takes it by itself.
+  OnInitDialog();
   if (!m_bEnded) {
     gtk_widget_show_all(handle->window);
     g_main_loop_run(loop);

@@ -20,14 +20,10 @@ namespace {
 thread_local HANDLE__* t_currentWorker = nullptr;
 }  // namespace
 
-namespace {
-class HostThread : public CWinThread {};
-}  // namespace
-
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int, UINT, DWORD, void*) {
   // Thread objects live as long as the process: the dialog may still ask about a worker that
   // has ended, and the process is short-lived.
-  auto* thread = new HostThread;
+  auto* thread = new CWinThread;
   auto* handle = new HANDLE__;
   thread->m_hThread = handle;
   std::thread([proc, param, handle] {
