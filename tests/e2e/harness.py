@@ -77,8 +77,15 @@ class XServer:
 
     def windows(self):
         """(id, name, x, y, width, height) of every named top-level window, from xwininfo."""
-        out = subprocess.run(["xwininfo", "-root", "-tree", "-int"], env={**os.environ, **self.env()},
-                             capture_output=True, text=True, check=True).stdout
+        # A window that goes away while xwininfo walks the tree makes it fail: ask again.
+        for _ in range(10):
+            run = subprocess.run(["xwininfo", "-root", "-tree", "-int"], env={**os.environ, **self.env()},
+                                 capture_output=True, text=True)
+            if run.returncode == 0:
+                break
+            time.sleep(0.05)
+        run.check_returncode()
+        out = run.stdout
         found = []
         for line in out.splitlines():
             match = WINDOW_LINE.match(line)
