@@ -9,7 +9,8 @@
 CInternetInstallerDlg::CInternetInstallerDlg() : CDHtmlDialog(IDD_INSTALLER_DIALOG, IDR_HTML_INSTALL_START, nullptr) {
   m_hIcon = AfxGetApp() ? AfxGetApp()->LoadIcon(IDI_INSTALLER) : nullptr;
   // Set here rather than at the end of OnInitDialog: the first page may report itself loaded
-  // before initialisation ends, and its handler reads these.
+  // before initialisation ends (a message box there runs the message loop), and its handler
+  // reads these.
   m_strChosenDir = kDefaultInstallDir;
   m_nOsMajor = IdentifyOperatingSystem(m_strOsName);
 }
@@ -63,7 +64,7 @@ BOOL CInternetInstallerDlg::OnInitDialog() {
   m_extractContext.bStop = 0;
   m_bAccepted = 1;
   m_strChosenDir = kDefaultInstallDir;
-  m_nOsMajor = IdentifyOperatingSystem(m_strOsName);
+  // m_nOsMajor and m_strOsName were settled at construction: the system does not change.
   return TRUE;
 }
 

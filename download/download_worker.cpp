@@ -90,6 +90,13 @@ UINT DownloadThreadProc(LPVOID param) {
     remote->Close();
     session.Close();
   };
+  // A local failure (folder, file, disk): reported with the system's text for the last error.
+  auto failWithLastError = [&] {
+    const DWORD error = GetLastError();
+    closeAll();
+    ReportFailure(context, SystemMessage(error));
+    return 0u;
+  };
   try {
     const std::uint64_t total = remote->SeekToEnd();
     remote->SeekToBegin();
@@ -100,18 +107,10 @@ UINT DownloadThreadProc(LPVOID param) {
       return 0;
     }
     if (!PathFileExistsW(context.strInstallDir.c_str()) &&
-        SHCreateDirectoryExW(nullptr, context.strInstallDir.c_str(), nullptr) != ERROR_SUCCESS) {
-      const DWORD error = GetLastError();
-      closeAll();
-      ReportFailure(context, SystemMessage(error));
-      return 0;
-    }
-    if (!local.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeBinary)) {
-      const DWORD error = GetLastError();
-      closeAll();
-      ReportFailure(context, SystemMessage(error));
-      return 0;
-    }
+        SHCreateDirectoryExW(nullptr, context.strInstallDir.c_str(), nullptr) != ERROR_SUCCESS)
+      return failWithLastError();
+    if (!local.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeBinary))
+      return failWithLastError();
     localOpen = true;
 
     BYTE chunk[kChunkSize];
@@ -132,13 +131,8 @@ UINT DownloadThreadProc(LPVOID param) {
       }
       const DWORD elapsed = ElapsedSeconds(start);
       received += count;
-      if (!local.Write(chunk, count)) {
-        // The disk is full or the file cannot be written: a failure like the network's.
-        const DWORD error = GetLastError();
-        closeAll();
-        ReportFailure(context, SystemMessage(error));
-        return 0;
-      }
+      // The disk is full or the file cannot be written: a failure like the network's.
+      if (!local.Write(chunk, count)) return failWithLastError();
       PublishFigures(context, received, total, elapsed);
       unreported = true;
       if (GetTickCount() - lastReport >= kReportIntervalMs) {
@@ -154,12 +148,7 @@ UINT DownloadThreadProc(LPVOID param) {
   }
   // Closed before the report, so the extraction that the report starts finds it complete.
   localOpen = false;
-  if (!local.Close()) {
-    const DWORD error = GetLastError();
-    closeAll();
-    ReportFailure(context, SystemMessage(error));
-    return 0;
-  }
+  if (!local.Close()) return failWithLastError();
   closeAll();
   Report(context, kDownloadComplete);
   return 0;

@@ -25,9 +25,6 @@ BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAva
 // Cuts the path to its root in place ("D:\x\y" gives "D:\", "\\server\share\x" gives
 // "\\server\share"); true when a root was found.
 BOOL PathStripToRootW(LPWSTR pszPath);
-// Appends a backslash unless present; the buffer holds MAX_PATH characters. Returns a pointer to
-// the terminating NUL, or null when the result would not fit.
-LPWSTR PathAddBackslashW(LPWSTR pszPath);
 #endif
 
 // Local files, and the last error of the calling thread.

@@ -68,13 +68,3 @@ BOOL PathStripToRootW(LPWSTR pszPath) {
   std::wcscpy(pszPath, root.c_str());
   return root.empty() ? FALSE : TRUE;
 }
-
-LPWSTR PathAddBackslashW(LPWSTR pszPath) {
-  if (!pszPath) return nullptr;
-  std::size_t length = std::wcslen(pszPath);
-  if (length > 0 && pszPath[length - 1] == L'\\') return pszPath + length;
-  if (length + 1 >= MAX_PATH) return nullptr;
-  pszPath[length] = L'\\';
-  pszPath[length + 1] = L'\0';
-  return pszPath + length + 1;
-}

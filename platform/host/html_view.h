@@ -22,7 +22,6 @@ class HtmlViewHost {
   // spinning the main loop while queued messages, clicks and loads wait. Returns null (and
   // sets error) when no page is ready, the script failed or the page did not answer in time.
   JSCValue* CallInPage(const char* body, GVariant* arguments, std::string& error);
-  WebKitWebView* View() const { return m_view; }
 
   // The address of a page: "res://" + the program file's full path + "/" + the id.
   static std::string PageAddress(unsigned htmlId);

@@ -39,6 +39,18 @@ void DialogProbe::OnDocumentComplete(LPCWSTR url) {
   m_step(*this, address.substr(address.find_last_of(L'/') + 1));
 }
 
+std::wstring DialogProbe::Eval(const std::wstring& expression) {
+  VARIANT value;
+  if (!CallPageFunction(L"eval", {expression}, &value) || value.vt != VT_BSTR) return L"";
+  return value.bstrVal;
+}
+
+std::wstring DialogProbe::ElementText(LPCWSTR elementId) {
+  std::wstring text;
+  GetPageElementText(elementId, text);
+  return text;
+}
+
 void DialogProbe::OnHtmlElementClick(IHTMLElement* element) {
   CInternetInstallerDlg::OnHtmlElementClick(element);
   if (m_onClick) m_onClick(*this, *element);

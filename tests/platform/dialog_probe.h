@@ -25,6 +25,12 @@ class DialogProbe : public CInternetInstallerDlg {
   void OnDocumentComplete(LPCWSTR url) override;
   void OnHtmlElementClick(IHTMLElement* element) override;
 
+  // What a script expression evaluates to in the loaded page, as text ("" when it is no text or
+  // the page could not run it).
+  std::wstring Eval(const std::wstring& expression);
+  // An element's text through the page bridge ("" when the page lacks it).
+  std::wstring ElementText(LPCWSTR elementId);
+
   // The run ended by its time limit rather than by the test.
   bool TimedOut() const { return m_timedOut; }
 

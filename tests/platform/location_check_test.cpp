@@ -28,9 +28,7 @@ Outcome RunPage132(const std::string& ini, const std::function<void(DialogProbe&
     if (more) more(d);
     outcome.locationOk = d.m_bLocationOk;
     outcome.chosenDir = d.m_strChosenDir;
-    VARIANT html;
-    d.CallPageFunction(L"eval", {L"document.getElementById('Info').innerHTML"}, &html);
-    outcome.infoHtml = html.bstrVal;
+    outcome.infoHtml = d.Eval(L"document.getElementById('Info').innerHTML");
     d.EndDialog(IDOK);
   });
   dialog.DoModal();

@@ -43,9 +43,7 @@ TEST(PageBridge, ReadsWritesAndCallsOnlyWhatTheLoadedPageHas) {
       VARIANT style;
       EXPECT_TRUE(d.CallPageFunction(L"setProgress", {L"50"}, &style));
       EXPECT_EQ(L"width:50%", Text(style));
-      VARIANT width;
-      EXPECT_TRUE(d.CallPageFunction(L"eval", {L"document.getElementById('Progress').style.width"}, &width));
-      EXPECT_EQ(L"50%", Text(width));
+      EXPECT_EQ(L"50%", d.Eval(L"document.getElementById('Progress').style.width"));
       d.LoadFromResource(IDR_HTML_REMOVE_OFFER);
     } else if (page == L"129") {
       EXPECT_TRUE(d.SetPageElementHtml(L"UseDay", L"7"));

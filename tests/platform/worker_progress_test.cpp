@@ -8,18 +8,6 @@
 
 namespace {
 
-std::wstring Eval(DialogProbe& d, const std::wstring& script) {
-  VARIANT value;
-  EXPECT_TRUE(d.CallPageFunction(L"eval", {script}, &value)) << std::string(script.begin(), script.end());
-  return value.vt == VT_BSTR ? value.bstrVal : L"";
-}
-
-std::wstring Text(DialogProbe& d, LPCWSTR id) {
-  std::wstring text;
-  d.GetPageElementText(id, text);
-  return text;
-}
-
 void Send(DialogProbe& d, WPARAM code, LPARAM lParam = 0) { d.SendMessage(WM_WORKER_PROGRESS, code, lParam); }
 
 TEST(WorkerProgress, EachCodeShowsItsLineBarAlertOrPage) {
@@ -40,36 +28,37 @@ TEST(WorkerProgress, EachCodeShowsItsLineBarAlertOrPage) {
       auto& figures = d.m_workerContext;
       figures.nProgress = 0, figures.nSpeed = 0, figures.fDone = 2, figures.fTotal = 3300;
       Send(d, kDownloadProgress);
-      EXPECT_EQ(L"0% 0KB/秒 [2KB/3300KB]", Text(d, L"DownloadInfo"));
+      EXPECT_EQ(L"0% 0KB/秒 [2KB/3300KB]", d.ElementText(L"DownloadInfo"));
       figures.nProgress = 37, figures.nSpeed = 512, figures.fDone = 1234.4f;
       Send(d, kDownloadProgress);
-      EXPECT_EQ(L"37% 512KB/秒 [1234KB/3300KB]", Text(d, L"DownloadInfo"));
-      EXPECT_EQ(L"37%", Eval(d, L"document.getElementById('Progress').style.width"));
+      EXPECT_EQ(L"37% 512KB/秒 [1234KB/3300KB]", d.ElementText(L"DownloadInfo"));
+      EXPECT_EQ(L"37%", d.Eval(L"document.getElementById('Progress').style.width"));
 
       // Codes nobody sends, and a non-zero lParam, change nothing.
-      const std::wstring before = Eval(d, L"document.body.innerHTML");
+      const std::wstring before = d.Eval(L"document.body.innerHTML");
+      ASSERT_FALSE(before.empty());
       for (WPARAM code : {0, 4, 7, 8, 9, 11}) Send(d, code, 99);
-      EXPECT_EQ(before, Eval(d, L"document.body.innerHTML"));
+      EXPECT_EQ(before, d.Eval(L"document.body.innerHTML"));
 
       // The failure text is shown as text: markup in it does not run.
       std::swprintf(figures.szError, 256, L"<img src=x onerror=\"document.title='hacked'\">&amp;");
       Send(d, kDownloadFailed);
-      const std::wstring alert = Text(d, L"msg");
+      const std::wstring alert = d.ElementText(L"msg");
       EXPECT_EQ(0u, alert.find(L"发生错误:<img src=x onerror=\"document.title='hacked'\">&amp;\n")) << "shown as written";
       EXPECT_NE(std::wstring::npos, alert.find(L"请确认网络正常后再试一次"));
-      EXPECT_EQ(L"0", Eval(d, L"String(document.getElementById('msg').getElementsByTagName('img').length)"));
-      EXPECT_EQ(L"paused", Eval(d, L"document.getElementById('loadAnimation').className"));
+      EXPECT_EQ(L"0", d.Eval(L"String(document.getElementById('msg').getElementsByTagName('img').length)"));
+      EXPECT_EQ(L"paused", d.Eval(L"document.getElementById('loadAnimation').className"));
 
       auto& entry = d.m_extractContext;
       const std::wstring shortPath = L"c:\\Program Files (x86)\\Tessaly\\T6\\a.txt";
       const std::wstring longPath = L"c:\\Program Files (x86)\\Tessaly\\T6\\resources\\app\\template\\Release\\gregn6.dll";
       entry.strCurrentEntry = shortPath, entry.nDone = 1, entry.nTotal = 3;
       Send(d, kExtractEntry);
-      EXPECT_EQ(L"正在安装：[33%] " + shortPath, Text(d, L"ExtractInfo"));
-      EXPECT_EQ(L"33%", Eval(d, L"document.getElementById('Progress').style.width"));
+      EXPECT_EQ(L"正在安装：[33%] " + shortPath, d.ElementText(L"ExtractInfo"));
+      EXPECT_EQ(L"33%", d.Eval(L"document.getElementById('Progress').style.width"));
       entry.strCurrentEntry = longPath, entry.nDone = 3;
       Send(d, kExtractEntry);
-      const std::wstring line = Text(d, L"ExtractInfo");
+      const std::wstring line = d.ElementText(L"ExtractInfo");
       EXPECT_EQ(0u, line.find(L"正在安装：[100%] "));
       EXPECT_LE(line.size() - std::wstring(L"正在安装：[100%] ").size(), 54u);
       EXPECT_NE(std::wstring::npos, line.find(L"...\\gregn6.dll"));
@@ -81,10 +70,10 @@ TEST(WorkerProgress, EachCodeShowsItsLineBarAlertOrPage) {
       auto& figures = d.m_workerContext;
       figures.fTotal = 4, figures.nProgress = 3, figures.strFileName = L"c:\\T6\\a&b<c>.txt";
       Send(d, kFileDeleted);
-      EXPECT_EQ(L"正在删除：[75%] c:\\T6\\a&b<c>.txt", Text(d, L"DeleteInfo"));
+      EXPECT_EQ(L"正在删除：[75%] c:\\T6\\a&b<c>.txt", d.ElementText(L"DeleteInfo"));
       figures.nProgress = 5;  // more than counted: above 100, no page change
       Send(d, kFileDeleted);
-      EXPECT_EQ(L"125%", Eval(d, L"document.getElementById('Progress').style.width"));
+      EXPECT_EQ(L"125%", d.Eval(L"document.getElementById('Progress').style.width"));
       figures.nProgress = 4;
       Send(d, kFileDeleted);  // exactly 100: the removal finished page
     } else if (page == L"131") {
