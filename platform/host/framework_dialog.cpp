@@ -48,8 +48,7 @@ INT_PTR CDialog::DoModal() {
   m_pModalLoop = nullptr;
   g_main_loop_unref(loop);
 
-  handle->destroyed = true;
-  host::ShutDownUiQueue();
+  // The only way out of the loop is EndDialog, which has closed the window to messages.
   gtk_widget_destroy(handle->window);
   handle->window = nullptr;
   m_hWnd = nullptr;
