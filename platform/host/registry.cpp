@@ -109,31 +109,6 @@ void RedirectFor32BitView(const HKEY__& base, bool view32, std::vector<std::wstr
   components.insert(components.begin() + static_cast<std::ptrdiff_t>(1 - base.path.size()), L"WOW6432Node");
 }
 
-// Finds the row of the handle's own key inside the running transaction.
-LONG ResolveBase(RegistryTransaction& transaction, const HKEY__& base, bool predefined, bool create,
-                 RegistryKeyId& id) {
-  if (base.id != kResolveClasses) {
-    id = base.id;
-    if (predefined) return ERROR_SUCCESS;
-    bool exists = false;
-    if (LONG error = transaction.KeyExists(base.id, exists)) return error;
-    return exists ? ERROR_SUCCESS : ERROR_KEY_DELETED;
-  }
-  id = host::kLocalMachineKeyId;
-  for (const wchar_t* name : {L"Software", L"Classes"}) {
-    std::optional<RegistryKeyId> next;
-    if (LONG error = transaction.FindSubkey(id, name, next)) return error;
-    if (!next && !create) return ERROR_FILE_NOT_FOUND;
-    if (!next) {
-      RegistryKeyId created = 0;
-      if (LONG error = transaction.CreateSubkey(id, name, created)) return error;
-      next = created;
-    }
-    id = *next;
-  }
-  return ERROR_SUCCESS;
-}
-
 // Walks down from `id`; with `create`, missing keys are made on the way.
 LONG Walk(RegistryTransaction& transaction, const std::vector<std::wstring>& components, bool create,
           RegistryKeyId& id, bool& createdAny) {
@@ -152,6 +127,22 @@ LONG Walk(RegistryTransaction& transaction, const std::vector<std::wstring>& com
   }
   return ERROR_SUCCESS;
 }
+
+// Finds the row of the handle's own key inside the running transaction.
+LONG ResolveBase(RegistryTransaction& transaction, const HKEY__& base, bool predefined, bool create,
+                 RegistryKeyId& id) {
+  if (base.id != kResolveClasses) {
+    id = base.id;
+    if (predefined) return ERROR_SUCCESS;
+    bool exists = false;
+    if (LONG error = transaction.KeyExists(base.id, exists)) return error;
+    return exists ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+  }
+  id = host::kLocalMachineKeyId;
+  bool createdAny = false;
+  return Walk(transaction, {L"Software", L"Classes"}, create, id, createdAny);
+}
+
 
 HKEY NewHandle(const HKEY__& base, const std::vector<std::wstring>& components, RegistryKeyId id, bool view32,
                REGSAM sam) {
