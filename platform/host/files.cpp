@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cwctype>
 #include <string>
 
 #include "emulated_machine.h"
+#include "errors.h"
 
 BOOL PathFileExistsW(LPCWSTR pszPath) {
   if (!pszPath) return FALSE;
@@ -19,12 +21,26 @@ BOOL PathFileExistsW(LPCWSTR pszPath) {
 }
 
 BOOL DeleteFileW(LPCWSTR lpFileName) {
-  if (!lpFileName) return FALSE;
+  auto fail = [](DWORD error) {
+    SetLastError(error);
+    return FALSE;
+  };
+  if (!lpFileName) return fail(ERROR_INVALID_PARAMETER);
   auto hostPath = host::HostPathFromWindows(lpFileName);
+  if (!hostPath) return fail(ERROR_PATH_NOT_FOUND);
   struct stat info {};
+  if (lstat(hostPath->c_str(), &info) != 0) {
+    // A missing file in an existing folder is "file not found"; a missing folder on the way is
+    // "path not found", as Windows tells them apart.
+    const std::string parent = hostPath->substr(0, hostPath->find_last_of('/'));
+    struct stat folder {};
+    return fail(stat(parent.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) ? ERROR_FILE_NOT_FOUND
+                                                                                : ERROR_PATH_NOT_FOUND);
+  }
   // Files only, as on Windows: a folder is not deleted by this call.
-  if (!hostPath || lstat(hostPath->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return FALSE;
-  return unlink(hostPath->c_str()) == 0 ? TRUE : FALSE;
+  if (S_ISDIR(info.st_mode)) return fail(ERROR_ACCESS_DENIED);
+  if (unlink(hostPath->c_str()) != 0) return fail(host::ErrorFromErrno(errno));
+  return TRUE;
 }
 
 BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAvailableToCaller,

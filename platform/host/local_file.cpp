@@ -95,7 +95,8 @@ int SHCreateDirectoryExW(HWND, LPCWSTR pszPath, const void*) {
   auto path = pszPath ? host::HostPathFromWindows(pszPath) : std::nullopt;
   if (!path) return fail(ERROR_PATH_NOT_FOUND);
   struct stat info {};
-  if (stat(path->c_str(), &info) == 0) return fail(S_ISDIR(info.st_mode) ? ERROR_ALREADY_EXISTS : ERROR_FILE_EXISTS);
+  // What CreateDirectoryW answers for a folder and for a file alike.
+  if (stat(path->c_str(), &info) == 0) return fail(ERROR_ALREADY_EXISTS);
   // Each missing component in turn, from the drive folder down.
   const std::string drive = host::MachineRoot() + "/drive_";
   std::size_t pos = drive.size() + 1;

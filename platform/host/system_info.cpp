@@ -24,9 +24,10 @@ BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
 void GetSystemInfo(SYSTEM_INFO* lpSystemInfo) {
   if (!lpSystemInfo) return;
   *lpSystemInfo = SYSTEM_INFO{};
-  // A 32-bit process is told the architecture of the machine only through the native call;
-  // the program asks GetSystemInfo, so it sees what the machine description says.
-  lpSystemInfo->wProcessorArchitecture = static_cast<WORD>(host::Machine().processorArchitecture);
+  // The program is a 32-bit process: on a 64-bit machine WOW64 tells it x86, and only the native
+  // call (GetNativeSystemInfo, which the program does not make) tells the machine's own.
+  lpSystemInfo->wProcessorArchitecture =
+      host::Is64BitMachine() ? PROCESSOR_ARCHITECTURE_INTEL : static_cast<WORD>(host::Machine().processorArchitecture);
   lpSystemInfo->dwPageSize = 4096;
   lpSystemInfo->dwNumberOfProcessors = 1;
   lpSystemInfo->dwAllocationGranularity = 65536;
