@@ -3,4 +3,7 @@
 
 CInternetInstallerApp theApp;
 
+#ifndef _WIN32
+// On Windows the platform layer's wWinMain is the entry.
 int main(int argc, char** argv) { return RunApplication(argc, argv); }
+#endif

@@ -51,7 +51,8 @@ DWORD IdentifyOperatingSystem(std::wstring& name) {
   name = L"unknown OperatingSystem.";
   OSVERSIONINFOEXW version{};
   version.dwOSVersionInfoSize = sizeof version;
-  if (!GetVersionExW(&version)) return 0;
+  // The Windows signature takes the base structure; the size field says which one it is.
+  if (!GetVersionExW(reinterpret_cast<LPOSVERSIONINFOW>(&version))) return 0;
   if (const WCHAR* known = NameOf(version, processor)) name = known;
   return version.dwMajorVersion;
 }

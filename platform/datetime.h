@@ -3,6 +3,11 @@
 
 #include "windows_types.h"
 
+#ifdef _WIN32
+// The system headers make GetCurrentTime a macro for GetTickCount; here it is the class's own.
+#undef GetCurrentTime
+#endif
+
 class COleDateTimeSpan {
  public:
   explicit COleDateTimeSpan(double days = 0) : m_span(days) {}

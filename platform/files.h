@@ -6,6 +6,11 @@
 
 #include "windows_types.h"
 
+#ifdef _WIN32
+#include <shlobj.h>
+#include <shlwapi.h>
+#endif
+
 #ifndef _WIN32
 BOOL PathFileExistsW(LPCWSTR pszPath);
 #endif
@@ -65,7 +70,11 @@ class CFile {
 
  private:
   BOOL Flush();
+#ifdef _WIN32
+  HANDLE m_hFile = INVALID_HANDLE_VALUE;
+#else
   int m_fd = -1;
+#endif
   std::string m_pending;
 };
 

@@ -10,6 +10,9 @@
 #include "html_document.h"
 #include "windows_types.h"
 
+#ifdef _WIN32
+#include <commctrl.h>
+#else
 struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
 
@@ -19,6 +22,7 @@ struct INITCOMMONCONTROLSEX {
 };
 constexpr DWORD ICC_WIN95_CLASSES = 0xFF;
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce);
+#endif
 
 // Windows.
 class CWnd {
@@ -42,11 +46,13 @@ class CWnd {
   HWND m_hWnd = nullptr;
 };
 
+#ifndef _WIN32
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight);
 BOOL DeleteObject(HRGN region);
 BOOL PostMessageW(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 // From another thread, waits until the window's thread has handled the message.
 LRESULT SendMessageW(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+#endif
 
 // The application object.
 class CWinApp {
@@ -67,9 +73,9 @@ CWinApp* AfxGetApp();
 LPCWSTR AfxGetAppName();
 // Milliseconds on a steady clock, and the time at which the message being handled was posted
 // (on the same clock), as Windows keeps it for the message loop.
+#ifndef _WIN32
 DWORD GetTickCount();
 LONG GetMessageTime();
-#ifndef _WIN32
 // The host program's entry: names the application, takes the argument text, loads the emulated
 // machine, opens the display and runs InitInstance; the process then ends.
 int RunApplication(int argc, char** argv);
@@ -79,9 +85,11 @@ int AfxMessageBox(LPCWSTR text, UINT type = MB_OK, UINT helpId = 0);
 
 // Resources compiled into the program.
 HINSTANCE AfxFindStringResourceHandle(UINT id);
+#ifndef _WIN32
 // Copies string resource id into buffer (at most bufferMax - 1 characters plus NUL); returns
 // the number of characters copied, 0 when there is no such string.
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax);
+#endif
 
 // Modal dialogs.
 class CDialog : public CWnd {
@@ -141,7 +149,9 @@ class CDHtmlDialog : public CDialog {
 
 // Threads.
 using AFX_THREADPROC = UINT (*)(LPVOID);
+#ifndef _WIN32
 constexpr int THREAD_PRIORITY_NORMAL = 0;
+#endif
 
 class CWinThread {
  public:
@@ -160,4 +170,6 @@ void WorkerCheckpoint();
 
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority = THREAD_PRIORITY_NORMAL,
                            UINT stackSize = 0, DWORD createFlags = 0, void* securityAttributes = nullptr);
+#ifndef _WIN32
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+#endif

@@ -8,7 +8,9 @@
 
 #include "windows_types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <wininet.h>
+#else
 constexpr DWORD INTERNET_OPEN_TYPE_PRECONFIG = 0;
 constexpr DWORD INTERNET_FLAG_RELOAD = 0x80000000;
 constexpr DWORD INTERNET_FLAG_TRANSFER_BINARY = 0x00000002;
@@ -78,4 +80,7 @@ class CInternetSession {
 
  private:
   std::wstring m_agent;
+#ifdef _WIN32
+  HINTERNET m_hSession = nullptr;  // opened on the first request
+#endif
 };

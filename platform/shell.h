@@ -6,6 +6,11 @@
 #include "framework.h"
 #include "windows_types.h"
 
+#ifdef _WIN32
+#include <shellapi.h>
+#include <shlobj.h>
+#include <time.h>
+#else
 // Performs operation ("open") on file. Returns a value above 32 on success, as Windows does.
 // The host runs an executable file itself and hands any other file to the desktop's opener.
 HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
@@ -38,3 +43,4 @@ PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* lpbi);
 // The file-system path of an item into a MAX_PATH buffer; false for an item without one.
 BOOL SHGetPathFromIDListW(PIDLIST_ABSOLUTE pidl, LPWSTR pszPath);
 void CoTaskMemFree(void* pv);
+#endif

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds the host build from scratch and runs every test:
-# unit tests, then the end-to-end tests under Xvfb, one at a time.
+# Installs what the tests need, builds the host build and the Windows builds from scratch and
+# runs every test: the host's unit, platform and end-to-end tests, then the Windows builds'
+# tests under Wine (the 32-bit product's own, and the same sources built for 64-bit x86, which
+# Wine runs also where the kernel runs no 32-bit programs). Arguments go to the host's CTest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
-cmake --preset host
-cmake --build --preset host -j2
+for preset in host windows windows-x64; do
+  cmake --preset "$preset"
+  cmake --build --preset "$preset" -j2
+done
 ctest --preset host "$@"
+ctest --preset windows
+ctest --preset windows-x64

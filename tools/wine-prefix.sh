@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Creates the scratch Wine prefix afresh (about 15 s), without prompts, and waits until Wine has
+# written it out. Run once per test run; tools/wine-run.sh creates it itself when it is missing.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+command -v wine >/dev/null || { echo "wine-prefix: wine is not installed (tools/install-deps.sh)" >&2; exit 1; }
+if [[ -d $WINEPREFIX ]]; then timeout 30 wineserver -k 2>/dev/null || true; fi
+rm -rf "$T6_WINE_ROOT"
+mkdir -p "$HOME"
+timeout 180 "${t6_wine[@]}" wineboot -i >/dev/null 2>&1 || { echo "wine-prefix: wineboot failed or timed out" >&2; exit 1; }
+timeout 60 wineserver -w
+echo "wine-prefix: $WINEPREFIX ready"
