@@ -13,7 +13,6 @@
 #include "text.h"
 
 namespace {
-CWinApp* g_app = nullptr;
 
 std::string ProgramPath() {
   char path[PATH_MAX] = {};
@@ -41,27 +40,12 @@ std::wstring ArgumentText(int argc, char** argv) {
 }
 }  // namespace
 
-CWinApp::CWinApp(LPCWSTR appName) {
-  if (appName) m_strAppName = appName;
-  g_app = this;
-}
-
-CWinApp::~CWinApp() {
-  if (g_app == this) g_app = nullptr;
-}
-
-BOOL CWinApp::InitInstance() { return TRUE; }
-
-CWinApp* AfxGetApp() { return g_app; }
-
-LPCWSTR AfxGetAppName() { return g_app ? g_app->m_strAppName.c_str() : L""; }
-
 void AfxEnableControlContainer() {
   // The web view is an ordinary GTK widget; there is no control container to enable.
 }
 
 int AfxMessageBox(LPCWSTR text, UINT type, UINT helpId) {
-  const std::string caption = g_app ? host::Utf8FromWide(g_app->m_strAppName) : std::string();
+  const std::string caption = AfxGetApp() ? host::Utf8FromWide(AfxGetApp()->m_strAppName) : std::string();
   const std::string message = host::Utf8FromWide(text ? text : L"");
   // Also on stderr: the host build is run from terminals and tests, where a dialog alone is
   // easy to miss.

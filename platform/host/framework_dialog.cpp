@@ -17,10 +17,6 @@ gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer dialog) {
 }
 }  // namespace
 
-CDialog::CDialog(UINT templateId, CWnd*) : m_nIDTemplate(templateId) {}
-
-CDialog::~CDialog() = default;
-
 INT_PTR CDialog::DoModal() {
   auto* handle = new HWND__;  // never freed: workers may still post to it after the dialog
   handle->owner = this;
@@ -55,10 +51,6 @@ INT_PTR CDialog::DoModal() {
   return m_nModalResult;
 }
 
-BOOL CDialog::OnInitDialog() { return TRUE; }
-
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
-
 void CDialog::EndDialog(int result) {
   m_nModalResult = result;
   m_bEnded = true;
@@ -84,12 +76,6 @@ BOOL CDHtmlDialog::OnInitDialog() {
 void CDHtmlDialog::LoadFromResource(UINT htmlResourceId) {
   if (m_pHtmlView) m_pHtmlView->Load(htmlResourceId);
 }
-
-void CDHtmlDialog::OnDocumentComplete(LPCWSTR) {}
-
-void CDHtmlDialog::OnHtmlElementClick(IHTMLElement*) {}
-
-HRESULT CDHtmlDialog::ShowContextMenu() { return S_FALSE; }
 
 namespace {
 

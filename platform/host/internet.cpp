@@ -294,18 +294,6 @@ class HttpTransfer {
   CURLcode m_result = CURLE_OK;
 };
 
-CInternetException::CInternetException(DWORD error, std::wstring message)
-    : m_dwError(error), m_message(std::move(message)) {}
-
-BOOL CInternetException::GetErrorMessage(LPWSTR buffer, UINT maxChars, UINT* helpContext) const {
-  if (helpContext) *helpContext = 0;
-  if (!buffer || maxChars == 0) return FALSE;
-  const std::size_t length = std::min<std::size_t>(m_message.size(), maxChars - 1);
-  m_message.copy(buffer, length);
-  buffer[length] = L'\0';
-  return TRUE;
-}
-
 CHttpFile::CHttpFile(std::unique_ptr<HttpTransfer> transfer) : m_transfer(std::move(transfer)) {}
 
 CHttpFile::~CHttpFile() = default;

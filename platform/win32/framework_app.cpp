@@ -5,7 +5,6 @@
 #include "platform/framework.h"
 
 namespace {
-CWinApp* g_app = nullptr;
 
 std::wstring ProgramNameWithoutExtension() {
   WCHAR path[MAX_PATH + 1] = {};
@@ -18,21 +17,6 @@ std::wstring ProgramNameWithoutExtension() {
 }
 }  // namespace
 
-CWinApp::CWinApp(LPCWSTR appName) {
-  if (appName) m_strAppName = appName;
-  g_app = this;
-}
-
-CWinApp::~CWinApp() {
-  if (g_app == this) g_app = nullptr;
-}
-
-BOOL CWinApp::InitInstance() { return TRUE; }
-
-CWinApp* AfxGetApp() { return g_app; }
-
-LPCWSTR AfxGetAppName() { return g_app ? g_app->m_strAppName.c_str() : L""; }
-
 void AfxEnableControlContainer() {
   // The web browser control is an OLE object: its container needs OLE on this thread.
   OleInitialize(nullptr);
@@ -42,7 +26,7 @@ int AfxMessageBox(LPCWSTR text, UINT type, UINT) {
   // The framework's default icon is the exclamation mark; the owner is the active window, if
   // the program has one.
   if ((type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
-  HWND owner = g_app && g_app->m_pMainWnd ? g_app->m_pMainWnd->GetSafeHwnd() : nullptr;
+  HWND owner = AfxGetApp() && AfxGetApp()->m_pMainWnd ? AfxGetApp()->m_pMainWnd->GetSafeHwnd() : nullptr;
   return MessageBoxW(owner, text ? text : L"", AfxGetAppName(), type | MB_TASKMODAL);
 }
 

@@ -37,10 +37,6 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-CDialog::CDialog(UINT templateId, CWnd*) : m_nIDTemplate(templateId) {}
-
-CDialog::~CDialog() = default;
-
 INT_PTR CDialog::DoModal() {
   m_bEnded = false;
   m_nModalResult = -1;
@@ -49,10 +45,6 @@ INT_PTR CDialog::DoModal() {
   m_hWnd = nullptr;
   return result;
 }
-
-BOOL CDialog::OnInitDialog() { return TRUE; }
-
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
 void CDialog::EndDialog(int result) {
   m_nModalResult = result;
@@ -76,12 +68,6 @@ BOOL CDHtmlDialog::OnInitDialog() {
 void CDHtmlDialog::LoadFromResource(UINT htmlResourceId) {
   if (m_pHtmlView) m_pHtmlView->Load(htmlResourceId);
 }
-
-void CDHtmlDialog::OnDocumentComplete(LPCWSTR) {}
-
-void CDHtmlDialog::OnHtmlElementClick(IHTMLElement*) {}
-
-HRESULT CDHtmlDialog::ShowContextMenu() { return S_FALSE; }
 
 namespace {
 
@@ -140,6 +126,27 @@ HRESULT CDHtmlDialog::InvokePageScript(LPCWSTR functionName, const std::vector<s
   HRESULT hr = win32::CallMethod(script, functionName, values, &result);
   for (VARIANT& value : values) VariantClear(&value);
   script->Release();
+  return hr;
+}
+
+HRESULT CDHtmlDialog::ExecutePageScript(LPCWSTR functionBody, VARIANT& result) {
+  IDispatch* document = m_pHtmlView ? m_pHtmlView->Document() : nullptr;
+  if (!document) return E_FAIL;
+  IDispatch* window = win32::GetChildObject(document, L"parentWindow");
+  if (!window) return E_FAIL;
+  // The program's own script runs in the window as a function, its value left in a property
+  // of the window for us to read back.
+  const std::wstring code = L"window.__t6Result = (function () {\n" + std::wstring(functionBody ? functionBody : L"") +
+                            L"\n})();";
+  VARIANT script = Text(code.c_str());
+  VARIANT language = Text(L"JScript");
+  VARIANT ignored;
+  HRESULT hr = win32::CallMethod(window, L"execScript", {script, language}, &ignored);
+  VariantClear(&ignored);
+  VariantClear(&script);
+  VariantClear(&language);
+  if (SUCCEEDED(hr)) hr = win32::GetProperty(window, L"__t6Result", result);
+  window->Release();
   return hr;
 }
 

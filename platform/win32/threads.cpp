@@ -27,10 +27,8 @@ unsigned __stdcall ThreadStart(void* record) {
   return start.proc(start.param);
 }
 
-// Gates, like thread objects, live as long as the process: the dialog may ask about a worker
-// that has ended.
-PauseGate* GateOf(const CWinThread* thread);
-
+// The thread objects that AfxBeginThread makes carry their gate. Both live as long as the
+// process: the dialog may ask about a worker that has ended.
 struct GatedThread : CWinThread {
   PauseGate gate;
 };
