@@ -9,8 +9,10 @@
 
 #include "app/dialog_state.h"
 #include "download/download_worker.h"
+#include "install/installation_record.h"
 #include "platform/files.h"
 #include "platform/framework.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -148,6 +150,39 @@ TEST_F(CoreRun, FailuresOfTheServerReachTheReport) {
       EXPECT_NE(std::wstring::npos, recorder.error.find(c.inError)) << "error text: " << recorder.error.size();
     }
   }
+}
+
+// The record the install steps write lands in the 64-bit view, whatever the program's bitness.
+TEST(CoreRunRecord, TheInstallationRecordIsWrittenToTheSixtyFourBitView) {
+  HKEY key = CreateRecordKey();
+  ASSERT_NE(nullptr, key);
+  const std::wstring path = L"c:\\Program Files (x86)\\Tessaly\\T6\\";
+  EXPECT_TRUE(SetRecordString(key, L"Path", path));
+  EXPECT_TRUE(SetRecordDword(key, L"InstallTick", 1700000000));
+  CloseRecordKey(key);
+
+  HKEY view64 = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKeyPath, 0, KEY_READ | KEY_WOW64_64KEY, &view64));
+  WCHAR text[512] = {};
+  DWORD size = sizeof text;
+  DWORD type = 0;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(view64, L"Path", nullptr, &type, reinterpret_cast<LPBYTE>(text), &size));
+  EXPECT_EQ(path, std::wstring(text));
+  EXPECT_EQ(REG_SZ, type);
+  RegCloseKey(view64);
+  // Through the program's own reading too.
+  HKEY record = nullptr;
+  ASSERT_TRUE(OpenRecordKey(HKEY_LOCAL_MACHINE, kRecordKeyPath, record));
+  std::wstring read;
+  EXPECT_TRUE(QueryRecordString(read, record, L"Path"));
+  EXPECT_EQ(path, read);
+  CloseRecordKey(record);
+
+  HKEY view32 = nullptr;
+  const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKeyPath, 0, KEY_READ | KEY_WOW64_32KEY, &view32);
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, opened) << "the record is visible in the 32-bit view";
+  if (opened == ERROR_SUCCESS) RegCloseKey(view32);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Halvexo");
 }
 
 }  // namespace
