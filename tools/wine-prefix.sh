@@ -14,5 +14,9 @@ rm -rf "$T6_WINE_ROOT"
 mkdir -p "$HOME"
 touch "$T6_WINE_ROOT/.t6-wine-root"
 timeout 180 "${t6_wine[@]}" wineboot -i >/dev/null 2>&1 || { echo "wine-prefix: wineboot failed or timed out" >&2; exit 1; }
+# A Windows 10 machine (Wine's own default is Windows 7): programs without a manifest that says
+# they support it are told 6.2, as Windows does.
+timeout 60 "${t6_wine[@]}" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1 ||
+  { echo "wine-prefix: cannot set the Windows version" >&2; exit 1; }
 timeout 60 wineserver -w
 echo "wine-prefix: $WINEPREFIX ready"

@@ -9,6 +9,7 @@
 
 #include "app/dialog_state.h"
 #include "download/download_worker.h"
+#include "environment/os_identification.h"
 #include "install/installation_record.h"
 #include "platform/files.h"
 #include "platform/framework.h"
@@ -150,6 +151,14 @@ TEST_F(CoreRun, FailuresOfTheServerReachTheReport) {
       EXPECT_NE(std::wstring::npos, recorder.error.find(c.inError)) << "error text: " << recorder.error.size();
     }
   }
+}
+
+// The program's manifest declares Windows 10 support, so the version query tells the truth
+// (without it, Windows 8.1 and later answer 6.2). This program carries the same resources.
+TEST(CoreRunSystem, TheManifestLetsTheVersionQueryReportWindowsTen) {
+  std::wstring name;
+  EXPECT_EQ(10u, IdentifyOperatingSystem(name));
+  EXPECT_EQ(L"Microsoft Windows 10", name);
 }
 
 // The record the install steps write lands in the 64-bit view, whatever the program's bitness.
