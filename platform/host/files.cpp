@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
 #include <string>
 
@@ -25,6 +26,17 @@ BOOL DeleteFileW(LPCWSTR lpFileName) {
   // Files only, as on Windows: a folder is not deleted by this call.
   if (!hostPath || lstat(hostPath->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return FALSE;
   return unlink(hostPath->c_str()) == 0 ? TRUE : FALSE;
+}
+
+LPWSTR PathAddBackslashW(LPWSTR pszPath) {
+  if (!pszPath) return nullptr;
+  std::size_t length = std::wcslen(pszPath);
+  if (length > 0 && pszPath[length - 1] != L'\\') {
+    if (length + 1 >= MAX_PATH) return nullptr;
+    pszPath[length++] = L'\\';
+    pszPath[length] = L'\0';
+  }
+  return pszPath + length;
 }
 
 BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAvailableToCaller,
