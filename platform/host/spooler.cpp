@@ -53,8 +53,10 @@ constexpr BuiltInForm kBuiltInForms[] = {
 
 std::vector<BYTE> FormBytes(const StoredForm& form) {
   std::vector<BYTE> bytes;
-  for (LONG field : form.fields)
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<BYTE>((static_cast<DWORD>(field) >> shift) & 0xFF));
+  for (LONG field : form.fields) {
+    const auto value = static_cast<DWORD>(field);
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<BYTE>((value >> shift) & 0xFF));
+  }
   return bytes;
 }
 
@@ -207,8 +209,8 @@ void PrepareSpooler() {
   if (HKEY forms = OpenKey(HKEY_LOCAL_MACHINE, kFormsKey, true)) {
     for (const BuiltInForm& builtIn : kBuiltInForms) {
       if (FormExists(forms, builtIn.name)) continue;
-      WriteForm(forms, builtIn.name,
-                {{builtIn.width, builtIn.height, 0, 0, builtIn.width, builtIn.height, static_cast<LONG>(FORM_BUILTIN)}});
+      const LONG width = builtIn.width, height = builtIn.height;
+      WriteForm(forms, builtIn.name, {{width, height, 0, 0, width, height, static_cast<LONG>(FORM_BUILTIN)}});
     }
     RegCloseKey(forms);
   }

@@ -178,6 +178,7 @@ TEST(ShortcutTest, LongTextsReadBackWhole) {
     const std::wstring name = L"long" + std::to_wstring(length);
     ASSERT_TRUE(CreateShortcut(target, L"C:\\", name, text, text, text, text, SW_SHOWNORMAL));
     Fields fields = LnkInfo(machine, machine.HostPath(L"C:\\" + name + L".lnk"));
+    // Compared as truths: a difference would print kilobytes of 'x'.
     EXPECT_TRUE(fields["Local path"] == Utf8(target));
     EXPECT_TRUE(fields["Working directory"] == Utf8(text));
     EXPECT_TRUE(fields["Description"] == Utf8(text));
@@ -197,11 +198,13 @@ TEST(ShortcutTest, EmojiAreStoredWhole) {
   const std::wstring emoji = L"\U0001F600\U0001F4C4";
   ASSERT_TRUE(CreateShortcut(L"C:\\" + emoji + L"\\T.EXE", L"C:\\", L"报表" + emoji, L"C:\\" + emoji,
                              L"说明" + emoji, L"-x " + emoji, L"", SW_SHOWNORMAL));
-  EXPECT_EQ(FolderEntries(machine.Root() + "/drive_c"), std::vector<std::string>{"报表\xF0\x9F\x98\x80\xF0\x9F\x93\x84.lnk"});
+  EXPECT_EQ(FolderEntries(machine.Root() + "/drive_c"),
+            std::vector<std::string>{"报表\xF0\x9F\x98\x80\xF0\x9F\x93\x84.lnk"});
   const std::string bytes = ReadFile(machine.HostPath(L"C:\\报表" + emoji + L".lnk"));
   auto utf16 = [](const std::wstring& text) {
     std::string out;
-    for (char16_t unit : host::Utf16FromWide(text)) out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    for (char16_t unit : host::Utf16FromWide(text))
+      out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     return out;
   };
   ASSERT_EQ(utf16(emoji), std::string("\x3D\xD8\x00\xDE\x3D\xD8\xC4\xDC", 8));
@@ -295,8 +298,11 @@ TEST(ShortcutTest, ReadOnlyFolderRefusesTheShortcut) {
   // 2: saved in the writable folder (the child can work at all); 1: saved in the read-only one.
   const int saved = RunUnprivileged([] {
     ComApartment apartment;
-    const bool inOpen = CreateShortcut(L"C:\\T6\\T6.EXE", L"C:\\Open", L"TessalyT6", L"", L"d", L"", L"", SW_SHOWNORMAL);
-    const bool inMenu = CreateShortcut(L"C:\\T6\\T6.EXE", L"C:\\Menu", L"TessalyT6", L"", L"d", L"", L"", SW_SHOWNORMAL);
+    auto saveIn = [](const wchar_t* folder) {
+      return CreateShortcut(L"C:\\T6\\T6.EXE", folder, L"TessalyT6", L"", L"d", L"", L"", SW_SHOWNORMAL);
+    };
+    const bool inOpen = saveIn(L"C:\\Open");
+    const bool inMenu = saveIn(L"C:\\Menu");
     return (inOpen ? 2 : 0) | (inMenu ? 1 : 0);
   });
   EXPECT_EQ(saved, 2);
