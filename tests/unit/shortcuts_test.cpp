@@ -218,6 +218,16 @@ TEST(ShortcutTest, EmojiAreStoredWhole) {
   }
 }
 
+// The link info also holds the local path in the machine's ANSI code page (936) for readers that
+// take no UTF-16; what that code page cannot hold becomes '?'. (lnkinfo reads the UTF-16 one.)
+TEST(ShortcutTest, LocalPathIsAlsoStoredInCodePage936) {
+  TestMachine machine;
+  ComApartment apartment;
+  ASSERT_TRUE(CreateShortcut(L"C:\\报表\U0001F600\\T6.EXE", L"C:\\", L"zh", L"", L"", L"", L"", SW_SHOWNORMAL));
+  const std::string bytes = ReadFile(machine.HostPath(L"C:\\zh.lnk"));
+  EXPECT_NE(bytes.find(std::string("C:\\\xB1\xA8\xB1\xED?\\T6.EXE\0", 16)), std::string::npos);
+}
+
 struct RefusedCase {
   const char* label;
   std::wstring folder;
