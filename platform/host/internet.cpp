@@ -22,6 +22,7 @@ constexpr long kConnectTimeoutMs = 30000;
 // Data buffered ahead of the reader before the transfer is held back.
 constexpr std::size_t kBufferHighWater = 1 << 20;
 constexpr long kMaxRedirects = 10;
+constexpr long kReceiveBuffer = 512 * 1024;
 
 struct ErrorText {
   DWORD code;
@@ -104,6 +105,8 @@ class HttpTransfer {
     curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
+    // Large receives: a 16 KB buffer took a system call and a pass through the transfer per 16 KB.
+    curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     // Always from the server, never from a cache on the way.
     curl_easy_setopt(m_easy, CURLOPT_FRESH_CONNECT, 1L);
     m_noCache = curl_slist_append(nullptr, "Cache-Control: no-cache");
