@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cwchar>
 #include <cwctype>
 #include <string>
 
@@ -41,6 +42,17 @@ BOOL DeleteFileW(LPCWSTR lpFileName) {
   if (S_ISDIR(info.st_mode)) return fail(ERROR_ACCESS_DENIED);
   if (unlink(hostPath->c_str()) != 0) return fail(host::ErrorFromErrno(errno));
   return TRUE;
+}
+
+LPWSTR PathAddBackslashW(LPWSTR pszPath) {
+  if (!pszPath) return nullptr;
+  std::size_t length = std::wcslen(pszPath);
+  if (length > 0 && pszPath[length - 1] != L'\\') {
+    if (length + 1 >= MAX_PATH) return nullptr;
+    pszPath[length++] = L'\\';
+    pszPath[length] = L'\0';
+  }
+  return pszPath + length;
 }
 
 BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAvailableToCaller,
