@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "code_pages_host.h"
 #include "text.h"
 
 namespace host {
@@ -68,6 +69,12 @@ std::string ApplyKey(const std::string& section, const std::string& key, const s
       if (!ParseUnsigned(value, number) || number > 0xFFFFFFFFull)
         return "'" + key + "' needs a whole number from 0 to 4294967295";
       out.*field.member = static_cast<std::uint32_t>(number);
+      return {};
+    }
+    if (key == "ansi_code_page") {
+      if (!ParseUnsigned(value, number) || number > 0xFFFFFFFFull || !CodePageKnown(static_cast<std::uint32_t>(number)))
+        return "'ansi_code_page' needs a code page number this host can convert (936, 1252, 65001, ...)";
+      out.ansiCodePage = static_cast<std::uint32_t>(number);
       return {};
     }
     if (key == "version_query_fails") {
@@ -190,7 +197,12 @@ bool Is64BitMachine() { return Machine().processorArchitecture == 9; }
 std::optional<std::string> HostPathFromWindows(const std::wstring& windowsPath) {
   if (windowsPath.size() < 2 || windowsPath[1] != L':' || !std::iswalpha(windowsPath[0]) || windowsPath[0] > 0x7F)
     return std::nullopt;
-  std::string host = State().root + "/drive_" + static_cast<char>(std::tolower(static_cast<int>(windowsPath[0])));
+  const char letter = static_cast<char>(std::tolower(static_cast<int>(windowsPath[0])));
+  std::string host = State().root + "/drive_" + letter;
+  struct stat drive {};
+  // Drive Z: is the host's root folder unless the machine has a drive Z: of its own, as under
+  // Wine: it names the program's own file and other files outside the machine.
+  if (letter == 'z' && stat(host.c_str(), &drive) != 0) host.clear();
   std::string rest = Utf8FromWide(windowsPath.substr(2));
   bool resolving = true;  // components below a missing one are taken as written
   std::size_t pos = 0;

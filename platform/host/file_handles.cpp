@@ -1,0 +1,234 @@
+// Host platform: CreateFileW, WriteFile, SetFileTime and CloseHandle on file descriptors, and the
+// table of open files that gives share modes their Windows meaning within this process.
+#include "file_handles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <vector>
+
+#include "emulated_machine.h"
+#include "errors.h"
+#include "handle.h"
+#include "platform/files.h"
+
+namespace {
+
+struct FileHandle : HANDLE__ {
+  int fd = -1;
+  dev_t device = 0;
+  ino_t inode = 0;
+  DWORD access = 0;
+  DWORD share = 0;
+};
+
+// Every FileHandle that is open. Opens are rare next to writes: one lock for the table is enough.
+struct OpenFiles {
+  std::mutex lock;
+  std::vector<FileHandle*> handles;
+};
+
+OpenFiles& Table() {
+  static OpenFiles table;
+  return table;
+}
+
+FileHandle* AsFile(HANDLE handle) {
+  return host::PointsToObject(handle) ? dynamic_cast<FileHandle*>(handle) : nullptr;
+}
+
+// May an open asking `access` with `share` coexist with an open that holds `held` with `heldShare`?
+bool Compatible(DWORD access, DWORD share, DWORD held, DWORD heldShare) {
+  auto conflicts = [](DWORD wants, DWORD allowed) {
+    return ((wants & GENERIC_READ) && !(allowed & FILE_SHARE_READ)) ||
+           ((wants & GENERIC_WRITE) && !(allowed & FILE_SHARE_WRITE));
+  };
+  return !conflicts(access, heldShare) && !conflicts(held, share);
+}
+
+HANDLE Fail(DWORD error) {
+  SetLastError(error);
+  return INVALID_HANDLE_VALUE;
+}
+
+std::int64_t HundredNsFromFileTime(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+// File times count from 1601; the host's from 1970.
+constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000;
+
+timespec TimespecFromFileTime(const FILETIME* time) {
+  timespec result{};
+  if (!time) {
+    result.tv_nsec = UTIME_OMIT;
+    return result;
+  }
+  const std::int64_t sinceUnix = HundredNsFromFileTime(*time) - kUnixEpochAsFileTime;
+  std::int64_t seconds = sinceUnix / 10000000;
+  std::int64_t rest = sinceUnix % 10000000;
+  if (rest < 0) {
+    rest += 10000000;
+    --seconds;
+  }
+  result.tv_sec = static_cast<time_t>(seconds);
+  result.tv_nsec = static_cast<long>(rest * 100);
+  return result;
+}
+
+}  // namespace
+
+namespace host {
+
+bool FileHeldAgainstDeletion(const std::string& hostPath) {
+  struct stat info {};
+  if (stat(hostPath.c_str(), &info) != 0) return false;
+  std::lock_guard guard(Table().lock);
+  for (const FileHandle* open : Table().handles) {
+    if (open->device == info.st_dev && open->inode == info.st_ino && !(open->share & FILE_SHARE_DELETE)) return true;
+  }
+  return false;
+}
+
+bool ValidWindowsName(const std::wstring& windowsPath) {
+  for (std::size_t i = 2; i < windowsPath.size(); ++i) {
+    const wchar_t c = windowsPath[i];
+    if (c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|' || c == L'?' || c == L'*') return false;
+  }
+  return true;
+}
+
+}  // namespace host
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, const void*,
+                   DWORD dwCreationDisposition, DWORD, HANDLE) {
+  if (!lpFileName) return Fail(ERROR_INVALID_PARAMETER);
+  auto path = host::HostPathFromWindows(lpFileName);
+  if (!path) return Fail(ERROR_PATH_NOT_FOUND);
+  if (!host::ValidWindowsName(lpFileName)) return Fail(ERROR_INVALID_NAME);
+  const bool reads = dwDesiredAccess & GENERIC_READ;
+  const bool writes = dwDesiredAccess & GENERIC_WRITE;
+  int flags = O_CLOEXEC | (reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY);
+  switch (dwCreationDisposition) {
+    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS:
+    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    case OPEN_EXISTING:
+    case TRUNCATE_EXISTING: break;
+    default: return Fail(ERROR_INVALID_PARAMETER);
+  }
+  struct stat before {};
+  const bool existed = stat(path->c_str(), &before) == 0;
+  if (existed && S_ISDIR(before.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  // The file is emptied only once the share check has let this open through: a refused open
+  // leaves the holder's data alone.
+  const int fd = open(path->c_str(), flags, 0644);
+  if (fd < 0) {
+    const int error = errno;
+    return Fail(error == EEXIST ? ERROR_FILE_EXISTS
+                : error == ENOENT && !existed && dwCreationDisposition != OPEN_EXISTING &&
+                        dwCreationDisposition != TRUNCATE_EXISTING
+                    ? ERROR_PATH_NOT_FOUND
+                : error == ENOENT ? ERROR_FILE_NOT_FOUND
+                                  : host::ErrorFromErrno(error));
+  }
+  struct stat info {};
+  fstat(fd, &info);
+  auto* handle = new FileHandle;
+  handle->fd = fd;
+  handle->device = info.st_dev;
+  handle->inode = info.st_ino;
+  handle->access = dwDesiredAccess;
+  handle->share = dwShareMode;
+  {
+    std::lock_guard guard(Table().lock);
+    for (const FileHandle* open : Table().handles) {
+      if (open->device == info.st_dev && open->inode == info.st_ino &&
+          !Compatible(dwDesiredAccess, dwShareMode, open->access, open->share)) {
+        close(fd);
+        delete handle;
+        return Fail(ERROR_SHARING_VIOLATION);
+      }
+    }
+    Table().handles.push_back(handle);
+  }
+  const bool truncate = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
+  // Only a regular file has a length to cut (a device such as a full-disk stand-in has none).
+  if (truncate && S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) {
+    const int error = errno;
+    CloseHandle(handle);
+    return Fail(host::ErrorFromErrno(error));
+  }
+  SetLastError(existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
+                   ? ERROR_ALREADY_EXISTS
+                   : ERROR_SUCCESS);
+  return handle;
+}
+
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten, void*) {
+  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
+  FileHandle* file = AsFile(hFile);
+  if (!file) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!(file->access & GENERIC_WRITE)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  const char* bytes = static_cast<const char*>(lpBuffer);
+  DWORD done = 0;
+  while (done < nNumberOfBytesToWrite) {
+    const ssize_t written = write(file->fd, bytes + done, nNumberOfBytesToWrite - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      SetLastError(written < 0 ? host::ErrorFromErrno(errno) : ERROR_DISK_FULL);
+      if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = done;
+      return FALSE;
+    }
+    done += static_cast<DWORD>(written);
+  }
+  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = done;
+  return TRUE;
+}
+
+BOOL SetFileTime(HANDLE hFile, const FILETIME*, const FILETIME* lpLastAccessTime, const FILETIME* lpLastWriteTime) {
+  FileHandle* file = AsFile(hFile);
+  if (!file) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // The creation time has no place on the host: a file's birth time there is the system's own.
+  const timespec times[2] = {TimespecFromFileTime(lpLastAccessTime), TimespecFromFileTime(lpLastWriteTime)};
+  if (futimens(file->fd, times) != 0) {
+    SetLastError(host::ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CloseHandle(HANDLE hObject) {
+  if (!host::PointsToObject(hObject)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  FileHandle* file = AsFile(hObject);
+  // Thread handles live as long as the process (threads.cpp): closing one releases nothing.
+  if (!file) return TRUE;
+  {
+    std::lock_guard guard(Table().lock);
+    auto& handles = Table().handles;
+    std::erase(handles, file);
+  }
+  const bool closed = close(file->fd) == 0;
+  const int error = errno;
+  delete file;
+  if (!closed) {
+    SetLastError(host::ErrorFromErrno(error));
+    return FALSE;
+  }
+  return TRUE;
+}
