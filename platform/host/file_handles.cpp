@@ -125,7 +125,9 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   if (existed && S_ISDIR(before.st_mode)) return Fail(ERROR_ACCESS_DENIED);
   // The file is emptied only once the share check has let this open through: a refused open
   // leaves the holder's data alone.
-  const int fd = open(path->c_str(), flags, 0644);
+  // Windows files carry no execute permission of their own: any file may be run or loaded, so a
+  // new file here is executable as well (a program that the package brings must start).
+  const int fd = open(path->c_str(), flags, 0755);
   if (fd < 0) {
     const int error = errno;
     return Fail(error == EEXIST ? ERROR_FILE_EXISTS
