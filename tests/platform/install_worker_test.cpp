@@ -61,7 +61,7 @@ std::wstring ClassServer(const std::wstring& clsid) {
 // Puts the package in place and runs the dialog from page 134 on, as after a finished download:
 // the download worker leaves at once, the test posts the completion report itself.
 std::vector<std::wstring> Install(TestMachine& machine, const std::string& package,
-                                  const std::function<void(DialogProbe&)>& atAlert = {}) {
+                                  const std::function<void(DialogProbe&)>& atAlert = {}, bool stop = false) {
   SetTestArguments(L"");
   TestHttpServer server;
   std::vector<std::wstring> pages;
@@ -78,7 +78,23 @@ std::vector<std::wstring> Install(TestMachine& machine, const std::string& packa
       const std::string packagePath = machine.HostPath(kInstallDir + L"tesl6.hv");
       fs::create_directories(fs::path(packagePath).parent_path());
       std::ofstream(packagePath, std::ios::binary | std::ios::trunc) << package;
+      if (stop) d.m_extractContext.bStop = 1;  // the user leaves as the extraction begins
       PostMessageW(d.GetSafeHwnd(), WM_WORKER_PROGRESS, kDownloadComplete, 0);
+      if (stop) {
+        g_timeout_add(100, [](gpointer probe) -> gboolean {
+          auto* p = static_cast<DialogProbe*>(probe);
+          if (p->m_pWorkerThread && WaitForSingleObject(p->m_pWorkerThread->m_hThread, 0) == WAIT_OBJECT_0 &&
+              p->m_workerContext.bStop) {
+            // Let any report the worker might have posted arrive before the run ends.
+            g_timeout_add(500, [](gpointer again) -> gboolean {
+              static_cast<DialogProbe*>(again)->EndDialog(IDOK);
+              return G_SOURCE_REMOVE;
+            }, p);
+            return G_SOURCE_REMOVE;
+          }
+          return G_SOURCE_CONTINUE;
+        }, &d);
+      }
       if (atAlert) {
         // The failure shows the alert: wait for the worker, then let the report be handled.
         g_timeout_add(100, [](gpointer probe) -> gboolean {
@@ -138,6 +154,14 @@ TEST(InstallWorker, ADamagedPackageShowsTheAlertAndInstallsNothing) {
   EXPECT_EQ(L"", RecordString(L"Path")) << "no record";
   EXPECT_EQ(L"", ClassServer(L"{6E3A1B52-4C7D-4F1A-9B8E-2D5C7A9E1F01}")) << "no registration";
   EXPECT_TRUE(fs::exists(machine.HostPath(kInstallDir + L"tesl6.hv"))) << "the package stays";
+}
+
+TEST(InstallWorker, LeavingDuringTheExtractionRunsNoInstallStep) {
+  TestMachine machine;
+  const auto pages = Install(machine, DemoPackage(), {}, true);
+  EXPECT_EQ((std::vector<std::wstring>{L"132", L"134"}), pages);
+  EXPECT_EQ(L"", RecordString(L"Path")) << "no record";
+  EXPECT_FALSE(fs::exists(machine.HostPath(kProductDir + L"T6.EXE"))) << "stopped before the first entry";
 }
 
 }  // namespace
