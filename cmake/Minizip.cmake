@@ -16,5 +16,5 @@ target_include_directories(t6_minizip SYSTEM PUBLIC ${T6_MINIZIP_DIR})
 target_link_libraries(t6_minizip PUBLIC ZLIB::ZLIB)
 # Upstream's code: built as it is, its warnings are not ours to fix. Optimised whatever the
 # build type, since every byte of the package passes through its decryption loop.
-target_compile_options(t6_minizip PRIVATE -w -O2)
+target_compile_options(t6_minizip PRIVATE -w -O3)
 set_target_properties(t6_minizip PROPERTIES POSITION_INDEPENDENT_CODE ON)

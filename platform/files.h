@@ -65,10 +65,13 @@ BOOL CreateDirectoryW(LPCWSTR lpPathName, const void* lpSecurityAttributes);
 // CREATE_ALWAYS over an existing file empties it and sets ERROR_ALREADY_EXISTS.
 HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, const void* lpSecurityAttributes,
                    DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-// Writes synchronously; *lpNumberOfBytesWritten says how much reached the file, also on failure
-// (ERROR_DISK_FULL when the disk filled).
+// Writes; *lpNumberOfBytesWritten says how much was taken. The host gathers small writes per
+// handle (up to 64 KiB) before the system gets them, so a full disk (ERROR_DISK_FULL) may fail a
+// later WriteFile or the CloseHandle: both must be checked. SetFileTime and any other open of the
+// file see everything written before them.
 BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                void* lpOverlapped);
+// Closes the handle; for a file, false when the last gathered writes could not be completed.
 BOOL CloseHandle(HANDLE hObject);
 
 // 100-nanosecond intervals since 1601-01-01 00:00:00.

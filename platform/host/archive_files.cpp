@@ -11,10 +11,6 @@
 
 namespace {
 
-// Reads of the archive are large already (minizip asks for 16 KiB at a time); a larger stream
-// buffer spares the system calls of the small reads of headers.
-constexpr std::size_t kStreamBuffer = 64 * 1024;
-
 voidpf Open(voidpf, const void* filename, int mode) {
   if (!filename) return nullptr;
   const char* ansiPath = static_cast<const char*>(filename);
@@ -27,9 +23,9 @@ voidpf Open(voidpf, const void* filename, int mode) {
   const char* fopenMode = (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ ? "rb"
                           : (mode & ZLIB_FILEFUNC_MODE_EXISTING)                                ? "r+b"
                                                                                                 : "wb";
-  FILE* file = std::fopen(hostPath->c_str(), fopenMode);
-  if (file) std::setvbuf(file, nullptr, _IOFBF, kStreamBuffer);
-  return file;
+  // The stream's own buffer stays small: minizip reads data 16 KiB at a time, which then goes
+  // straight to its buffer, and seeks to every header, each of which empties a stream buffer.
+  return std::fopen(hostPath->c_str(), fopenMode);
 }
 
 uLong Read(voidpf, voidpf stream, void* buf, uLong size) {
