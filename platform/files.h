@@ -12,6 +12,9 @@ BOOL PathFileExistsW(LPCWSTR pszPath);
 
 #ifndef _WIN32
 BOOL DeleteFileW(LPCWSTR lpFileName);
+// Appends a backslash to the path in its MAX_PATH buffer unless it ends with one or is empty;
+// returns the address of the terminator, or null when the backslash would not fit.
+LPWSTR PathAddBackslashW(LPWSTR pszPath);
 #endif
 
 #ifndef _WIN32

@@ -38,3 +38,12 @@ PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* lpbi);
 // The file-system path of an item into a MAX_PATH buffer; false for an item without one.
 BOOL SHGetPathFromIDListW(PIDLIST_ABSOLUTE pidl, LPWSTR pszPath);
 void CoTaskMemFree(void* pv);
+
+#ifndef _WIN32
+// Special folders of the machine.
+constexpr int CSIDL_COMMON_PROGRAMS = 0x0017;
+constexpr int CSIDL_COMMON_DESKTOPDIRECTORY = 0x0019;
+// The item list of a special folder, freed with CoTaskMemFree; E_INVALIDARG for an identifier
+// the system does not know, a failure HRESULT for a folder the machine does not have.
+HRESULT SHGetSpecialFolderLocation(HWND hwnd, int csidl, PIDLIST_ABSOLUTE* ppidl);
+#endif

@@ -95,7 +95,18 @@ std::string ApplyKey(const std::string& section, const std::string& key, const s
   }
   if (section == "printer") {
     if (key != "default") return "unknown key '" + key + "' in [printer]";
+    // The spooler keeps a printer as one registry key and records the default as "NAME,driver,port".
+    if (value.find_first_of("\\,") != std::string::npos) return "a printer name cannot hold ',' or '\\'";
     out.defaultPrinter = value;
+    return {};
+  }
+  if (section == "folders") {
+    bool MachineDescription::*member = key == "common_desktop"    ? &MachineDescription::commonDesktop
+                                       : key == "common_programs" ? &MachineDescription::commonPrograms
+                                                                  : nullptr;
+    if (!member) return "unknown key '" + key + "' in [folders]";
+    if (value != "0" && value != "1") return "'" + key + "' needs 0 or 1";
+    out.*member = value == "1";
     return {};
   }
   if (section.empty()) return "key '" + key + "' outside any section";
@@ -177,7 +188,7 @@ bool ParseMachineDescription(const std::string& text, const std::string& fileNam
         problem = "a section header needs the form [name]";
       } else {
         section = Lower(Trim(content.substr(1, content.size() - 2)));
-        bool known = section == "windows" || section == "printer" ||
+        bool known = section == "windows" || section == "printer" || section == "folders" ||
                      (section.size() == 7 && section.compare(0, 6, "drive.") == 0 &&
                       std::isalpha(static_cast<unsigned char>(section[6])));
         if (!known) problem = "unknown section [" + section + "]";

@@ -22,6 +22,9 @@ struct MachineDescription {
   // Free space reported per drive letter (lower case), overriding the real free space.
   std::map<char, std::uint64_t> freeBytes;
   std::string defaultPrinter;  // empty: the machine has no printer
+  // The all-users special folders; a machine may be described without either of them.
+  bool commonDesktop = true;
+  bool commonPrograms = true;
 };
 
 // Parses machine.ini text. On failure returns false and sets error to "FILE:LINE: reason".

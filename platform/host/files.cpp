@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 #include <cwctype>
 #include <string>
 
@@ -67,6 +68,17 @@ BOOL PathRemoveFileSpecW(LPWSTR pszPath) {
   const bool changed = result != path;
   std::wcscpy(pszPath, result.c_str());
   return changed ? TRUE : FALSE;
+}
+
+LPWSTR PathAddBackslashW(LPWSTR pszPath) {
+  if (!pszPath) return nullptr;
+  std::size_t length = std::wcslen(pszPath);
+  if (length > 0 && pszPath[length - 1] != L'\\') {
+    if (length + 1 >= MAX_PATH) return nullptr;
+    pszPath[length++] = L'\\';
+    pszPath[length] = L'\0';
+  }
+  return pszPath + length;
 }
 
 BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAvailableToCaller,

@@ -39,9 +39,16 @@ def make_package(www, extra_files):
         shutil.rmtree(tree, ignore_errors=True)
 
 
+DESKTOP = "C:\\Users\\Public\\Desktop\\"
+GROUP = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Tessaly\\"
+SHORTCUTS = (("lnkPath1", DESKTOP + "TessalyT6.lnk"), ("lnkPath2", GROUP + "TessalyT6.lnk"),
+             ("lnkPath3", GROUP + "Tessaly首页.lnk"), ("lnkPath4", GROUP + "卸载TessalyT6.lnk"))
+FORMS_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Forms"
+
+
 class InstallTest(ScreenTestCase):
     def setUp(self):
-        self.new_machine(ROOMY)
+        self.new_machine(ROOMY + "[printer]\ndefault = Office Printer\n")
         self.www = tempfile.mkdtemp(prefix="t6-www-")
         self.addCleanup(shutil.rmtree, self.www, True)
 
@@ -83,6 +90,17 @@ class InstallTest(ScreenTestCase):
         for clsid in CLASSES:
             server = self.machine.reg("query", f"HKCR\\CLSID\\{clsid}\\InprocServer32").stdout
             self.assertIn("Tessaly\\T6\\resources\\app\\template\\Release\\gr", server)
+        for value, path in SHORTCUTS:
+            self.assertRegex(record, rf"(?i)\n    {value}    REG_SZ    {re.escape(path)}\n")
+            lnk = self.machine.host_path(path)
+            self.assertTrue(os.path.isfile(lnk), path)
+            subprocess.run(["lnkinfo", lnk], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertIn("grffile", self.machine.reg("query", "HKCR\\.grf").stdout)
+        command = self.machine.reg("query", "HKCR\\grffile\\Shell\\Open\\Command").stdout
+        self.assertIn("grdesigner6.exe %1", command)
+        forms = self.machine.reg("query", FORMS_KEY).stdout
+        self.assertIn("HV2", forms)
+        self.assertIn("HV3", forms)
         self.assertFalse(os.path.exists(self.machine.host_path(INSTALL_DIR + "tesl6.hv")), "the package is gone")
         self.assertTrue(os.path.exists(self.machine.host_path(PRODUCT_DIR + "资料\\1\\报表1.txt")))
 
