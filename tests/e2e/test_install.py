@@ -60,12 +60,7 @@ class InstallTest(ScreenTestCase):
         make_package(self.www, 1500)
         host = DownloadHost(self.www)
         self.addCleanup(host.close)
-        session = self.open_session()
-        session.wait_for_page(132)
-        wait_for(lambda: "51200MB" in session.execute("return document.getElementById('Info').innerHTML"),
-                 what="the location check")
-        session.click("ifSetup")
-        session.wait_for_page(134)
+        session = self.start_installation()
         lines = set()
 
         def progress_or_finish():
@@ -122,12 +117,7 @@ class InstallTest(ScreenTestCase):
             f.write(bytes(b ^ 0x55 for b in data[at:at + 64]))
         host = DownloadHost(self.www)
         self.addCleanup(host.close)
-        session = self.open_session()
-        session.wait_for_page(132)
-        wait_for(lambda: "51200MB" in session.execute("return document.getElementById('Info').innerHTML"),
-                 what="the location check")
-        session.click("ifSetup")
-        session.wait_for_page(134)
+        session = self.start_installation()
         wait_for(lambda: session.execute("return getComputedStyle(document.getElementById('alert')).display")
                  != "none", timeout=60, what="the alert")
         self.assertIn("安装包已损坏，无法解压：T6/T6.EXE", self.text(session, "msg"))
