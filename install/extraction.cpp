@@ -88,15 +88,16 @@ bool ExtractCurrentEntry(unzFile archive, const std::wstring& folder, ExtractCon
     NoteFailure(progress, kPackageDamaged, std::wstring());
     return false;
   }
-  if (unzOpenCurrentFilePassword(archive, kPackagePassword) != UNZ_OK) {
-    NoteFailure(progress, kPackageDamaged, WideFromCodePage(CP_UTF8, storedName));
-    return false;
-  }
-  // From here on every exit closes the entry. A name that did not fit the buffer arrives cut
-  // short and unterminated: it is refused rather than written under a name the package lacks.
+  // A name that did not fit the buffer arrives cut short and unterminated: it is refused below
+  // rather than written under a name that the package does not hold.
   const bool nameFits = info.size_filename < kNameBufferSize;
   if (!nameFits) storedName[kNameBufferSize - 1] = '\0';
   const UINT codePage = (info.flag & kLanguageEncodingFlag) ? CP_UTF8 : CP_ACP;
+  if (unzOpenCurrentFilePassword(archive, kPackagePassword) != UNZ_OK) {
+    NoteFailure(progress, kPackageDamaged, WideFromCodePage(codePage, storedName));
+    return false;
+  }
+  // From here on every exit closes the entry.
   const std::wstring name = WideFromCodePage(codePage, storedName);
   if (!nameFits || EscapesDestination(name)) {
     unzCloseCurrentFile(archive);
