@@ -114,15 +114,16 @@ std::string ApplyKey(const std::string& section, const std::string& key, const s
 }
 
 // A comment is a line whose first visible character is ';' or '#', or the rest of a line from a
-// ';' or '#' that stands apart, with white space before it and white space or nothing after it.
-// One inside a value ("HP #2", "a;b") is part of the value.
+// ';' after white space, or from a '#' that stands apart (white space before it, white space or
+// nothing after it). One inside a value ("HP #2", "a;b") is part of the value.
 std::size_t CommentStart(const std::string& line) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
   const std::size_t first = line.find_first_not_of(" \t");
   if (first != std::string::npos && (line[first] == ';' || line[first] == '#')) return first;
   for (std::size_t i = 1; i < line.size(); ++i) {
-    if ((line[i] == ';' || line[i] == '#') && blank(line[i - 1]) && (i + 1 == line.size() || blank(line[i + 1])))
-      return i;
+    if (!blank(line[i - 1])) continue;
+    if (line[i] == ';') return i;
+    if (line[i] == '#' && (i + 1 == line.size() || blank(line[i + 1]))) return i;
   }
   return std::string::npos;
 }
@@ -242,6 +243,9 @@ bool LoadEmulatedMachine(std::string& error) {
     return false;
   }
   UseEmulatedMachine(machineRoot, description);
+  // Programs started from here (the product, the installer from its shortcut) find the same
+  // machine wherever their working folder is.
+  setenv("T6_HOST_ROOT", machineRoot.c_str(), 1);
   return true;
 }
 
