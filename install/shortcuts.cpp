@@ -12,6 +12,7 @@ const WCHAR* const kHomePageAddress = L"" T6_HOME_PAGE_URL;
 namespace {
 
 bool GetSpecialFolder(int csidl, std::wstring& path) {
+  path.clear();
   PIDLIST_ABSOLUTE items = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items))) return false;
   WCHAR buffer[MAX_PATH] = {};

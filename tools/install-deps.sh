@@ -13,10 +13,11 @@ packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev webkit2gtk-driver
   libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libgtest-dev
   xvfb xauth x11-utils xdotool openbox imagemagick python3 sqlite3 fonts-wqy-microhei
-  nginx curl zip p7zip-full
+  nginx curl zip unzip p7zip-full time liblnk-utils
+  dpkg-dev debian-archive-keyring
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 wine32:i386 libwine:i386 liblnk-utils icoutils
+  wine wine64 wine32:i386 libwine:i386 icoutils
 )
 # Wine's 32-bit half comes from the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -85,6 +85,8 @@ std::string AddressIdList(const std::wstring& address) {
 
   std::string list = root + uri;
   PutU16(list, 0);
+  // Item and list sizes are 16-bit: an address too long for them has no item list.
+  if (6 + text.size() > 0xFFFF || list.size() > 0xFFFF) return {};
   std::string out;
   PutU16(out, static_cast<unsigned>(list.size()));
   return out + list;
@@ -184,7 +186,11 @@ std::string ShellLinkBytes(const ShellLinkContents& link) {
   PutU32(out, 0);
   PutU32(out, 0);
 
-  if (link.targetIsAddress) out += AddressIdList(link.target);
+  if (link.targetIsAddress) {
+    const std::string items = AddressIdList(link.target);
+    if (items.empty()) return {};
+    out += items;
+  }
   if (local) out += LocalLinkInfo(link.target);
   if (flags & kHasName) PutCountedString(out, link.description);
   if (flags & kHasRelativePath) PutCountedString(out, link.target);

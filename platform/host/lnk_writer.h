@@ -28,7 +28,8 @@ struct ShellLinkContents {
 
 // A local target ("C:\..."): header, link info (volume and local base path, in the machine's
 // ANSI code page and in UTF-16), string data. A web address: header, a target item list of the
-// Internet folder and the address, string data. Every text is stored in UTF-16.
+// Internet folder and the address, string data. Every text is stored in UTF-16. Empty when the
+// link cannot be written (an address too long for its item).
 std::string ShellLinkBytes(const ShellLinkContents& link);
 
 // The emulated machine's ANSI code page (936, simplified Chinese); characters it cannot hold

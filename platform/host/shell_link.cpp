@@ -212,7 +212,9 @@ class ShellLink final : public IShellLinkW, public IPersistFile {
         contents.writeTime = FileTimeFrom(info.st_mtim);
       }
     }
-    const DWORD error = host::WriteFileWhole(*hostPath, host::ShellLinkBytes(contents));
+    const std::string bytes = host::ShellLinkBytes(contents);
+    if (bytes.empty()) return E_INVALIDARG;
+    const DWORD error = host::WriteFileWhole(*hostPath, bytes);
     return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
   }
 

@@ -62,11 +62,12 @@ std::vector<BYTE> FormBytes(const StoredForm& form) {
 
 // Reads form `name`; false when there is none (or what is stored is not a form).
 bool ReadForm(HKEY forms, const std::wstring& name, StoredForm& form) {
-  BYTE bytes[kFormFields * 4] = {};
+  BYTE bytes[256] = {};  // room for a form written in a longer layout of its own
   DWORD type = 0;
   DWORD size = sizeof bytes;
   if (RegQueryValueExW(forms, name.c_str(), nullptr, &type, bytes, &size) != ERROR_SUCCESS) return false;
-  if (type != REG_BINARY || size != sizeof bytes) return false;
+  // The first 24 bytes are the sizes and the imageable area; a form stored without flags has none.
+  if (type != REG_BINARY || size < (kFormFields - 1) * 4) return false;
   for (std::size_t i = 0; i < kFormFields; ++i) {
     DWORD value = 0;
     for (int b = 3; b >= 0; --b) value = (value << 8) | bytes[i * 4 + b];
@@ -216,6 +217,15 @@ void PrepareSpooler() {
   }
   const std::wstring printer = WideFromUtf8(Machine().defaultPrinter);
   if (!IsPrinterName(printer)) return;
+  // Once per machine, marked by the spool folder value Windows keeps on the printers key: a
+  // printer removed after the first start stays removed.
+  HKEY printers = OpenKey(HKEY_LOCAL_MACHINE, kPrintersKey, true);
+  if (!printers) return;
+  const bool prepared =
+      RegQueryValueExW(printers, L"DefaultSpoolDirectory", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  if (!prepared) SetString(printers, L"DefaultSpoolDirectory", L"C:\\Windows\\system32\\spool\\PRINTERS");
+  RegCloseKey(printers);
+  if (prepared) return;
   HKEY key = nullptr;
   DWORD disposition = 0;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kPrintersKey) + L"\\" + printer).c_str(), 0, nullptr,

@@ -103,7 +103,7 @@ TEST(MachineDescription, LoadingRefusesAMissingRootAndReportsTheIniFile) {
 TEST(MachineDescription, CommentsStartOnlyAtALineStartOrAfterWhiteSpace) {
   host::MachineDescription machine;
   std::string error;
-  ASSERT_TRUE(host::ParseMachineDescription("# machine\n[windows]\nmajor = 6 ; six\nminor = 1\t# one\n"
+  ASSERT_TRUE(host::ParseMachineDescription("# machine\n[windows]\nmajor = 6 ;six\nminor = 1\t# one\n"
                                             "[printer]\ndefault = HP #2;A4  ; the office printer\n",
                                             "m.ini", machine, error))
       << error;

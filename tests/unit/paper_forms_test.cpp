@@ -57,6 +57,8 @@ TEST(PaperFormsTest, DefaultPrinterIsRecordedAsWindowsRecordsIt) {
   TestMachine machine(Machine("Office Printer"));
   host::PrepareSpooler();
   EXPECT_EQ(RunTool(machine, {"query", "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers"}).out,
+            "\nHKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\n"
+            "    DefaultSpoolDirectory    REG_SZ    C:\\Windows\\system32\\spool\\PRINTERS\n"
             "\nHKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office Printer\n");
   EXPECT_EQ(RunTool(machine, {"query", "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "/v",
                               "Device"})
@@ -152,6 +154,18 @@ TEST(PaperFormsTest, FormsBelongToTheMachineNotToOnePrinter) {
   ASSERT_TRUE(AddPaperForm(L"HV2", L"Second", 2159, 1397, 0, 0, 0, 0));
   EXPECT_TRUE(AddPaperForm(L"HV2", L"Office Printer", 2159, 1397, 0, 0, 0, 0));
   EXPECT_EQ(FormLines(machine, "HV2"), std::vector<std::string>{kHv2});
+}
+
+TEST(PaperFormsTest, APrinterRemovedAfterTheFirstStartStaysRemoved) {
+  TestMachine machine(Machine("Office Printer"));
+  host::PrepareSpooler();
+  ASSERT_EQ(RunTool(machine, {"delete", "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office Printer", "/f"})
+                .exitCode,
+            0);
+  host::PrepareSpooler();
+  HANDLE printer = nullptr;
+  EXPECT_FALSE(OpenPrinterW(const_cast<LPWSTR>(L"Office Printer"), &printer, nullptr));
+  EXPECT_EQ(ERROR_INVALID_PRINTER_NAME, GetLastError());
 }
 
 TEST(PaperFormsTest, NoDefaultOnceTheUserRecordIsGone) {

@@ -148,7 +148,7 @@ TEST_P(FourShortcutsTest, ReadBackWithLnkinfo) {
   ExpectShortcut(machine, desktop + L"\\TessalyT6.lnk", programShortcut);
   ExpectShortcut(machine, group + L"\\TessalyT6.lnk", programShortcut);
   ExpectShortcut(machine, group + L"\\Tessaly首页.lnk",
-                 {"https://tessaly.example/", true, "", "", "Tessaly首页", product + "T6.EXE"});
+                 {Utf8(kHomePageAddress), true, "", "", "Tessaly首页", product + "T6.EXE"});
   ExpectShortcut(machine, group + L"\\卸载TessalyT6.lnk",
                  {Utf8(installer), false, "-u", Utf8(installerFolder), "卸载TessalyT6", Utf8(installer)});
 }
@@ -258,6 +258,19 @@ INSTANTIATE_TEST_SUITE_P(
                     // C:\Menu\ + 247 + ".lnk" is 259 characters with the terminator.
                     RefusedCase{"path_of_260", L"C:\\Menu", std::wstring(248, L'n')},
                     RefusedCase{"folder_past_buffer", L"C:\\Menu\\" + std::wstring(400, L'f'), L"x"}));
+
+// A web address's item sizes are 16-bit: an address too long for them is refused, never saved
+// as a file that no reader can parse.
+TEST(ShortcutTest, AnAddressTooLongForItsItemIsRefused) {
+  TestMachine machine;
+  ComApartment apartment;
+  std::filesystem::create_directories(machine.Root() + "/drive_c/Menu");
+  EXPECT_TRUE(CreateShortcut(L"https://a/" + std::wstring(32000, L'x'), L"C:\\Menu", L"fits", L"", L"d", L"", L"",
+                             SW_SHOWNORMAL));
+  EXPECT_FALSE(CreateShortcut(L"https://a/" + std::wstring(33000, L'x'), L"C:\\Menu", L"long", L"", L"d", L"", L"",
+                              SW_SHOWNORMAL));
+  EXPECT_EQ(FolderEntries(machine.Root() + "/drive_c/Menu"), std::vector<std::string>{"fits.lnk"});
+}
 
 TEST(ShortcutTest, FileNameOf259CharactersIsSaved) {
   TestMachine machine;
@@ -386,7 +399,10 @@ TEST(SpecialFolderTest, UnknownIdentifierAndMissingFolders) {
   EXPECT_EQ(items, nullptr);
   std::wstring path = L"stale";
   EXPECT_FALSE(GetCommonDesktopFolder(path));
+  EXPECT_EQ(L"", path);
+  path = L"stale";
   EXPECT_FALSE(GetCommonProgramsFolder(path));
+  EXPECT_EQ(L"", path);
   EXPECT_FALSE(std::filesystem::exists(machine.Root() + "/drive_c/Users"));
 }
 
