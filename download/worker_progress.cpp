@@ -88,6 +88,9 @@ void CInternetInstallerDlg::ShowDeleteProgress() {
 
 void CInternetInstallerDlg::StartInstallWorker() {
   m_pWorkerThread = AfxBeginThread(InstallThreadProc, this, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
+  // The leave question may still be open from the download's last moments: it holds this worker
+  // too (at its next checkpoint), and "取消" lets it go on.
+  if (m_pWorkerThread && m_bAskingToLeave) m_pWorkerThread->SuspendThread();
 }
 
 void CInternetInstallerDlg::ShowExtractFailure() {

@@ -21,8 +21,11 @@ namespace {
 // A program that writes many files allocates and frees the same few blocks per file (its write
 // buffers here, and an archive reader's per entry). Returning them to the system after each file
 // makes every next file fault them in again and costs a flush of all processors' address caches:
-// the heap keeps up to 16 MiB of free space instead.
-[[maybe_unused]] const bool kHeapKeptForStreaming = mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024) == 1;
+// the heap keeps up to 16 MiB of free space instead. Setting the trim threshold also fixes the
+// mmap threshold at its 128 KiB start, so blocks such as the download's 512 KiB receive buffers
+// would be mapped and unmapped each time: they come from the heap too.
+[[maybe_unused]] const bool kHeapKeptForStreaming =
+    mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024) == 1 && mallopt(M_MMAP_THRESHOLD, 8 * 1024 * 1024) == 1;
 
 // Writes gather up to this much per handle before they reach the system: a file written in
 // small pieces (the extraction writes 4 KiB at a time) then costs one system call per 64 KiB.
