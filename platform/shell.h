@@ -38,3 +38,28 @@ PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* lpbi);
 // The file-system path of an item into a MAX_PATH buffer; false for an item without one.
 BOOL SHGetPathFromIDListW(PIDLIST_ABSOLUTE pidl, LPWSTR pszPath);
 void CoTaskMemFree(void* pv);
+
+#ifndef _WIN32
+// Shell file operations; only deletion is used.
+using FILEOP_FLAGS = WORD;
+struct SHFILEOPSTRUCTW {
+  HWND hwnd;
+  UINT wFunc;
+  LPCWSTR pFrom;  // the items: each ends with a NUL, the list with a second one
+  LPCWSTR pTo;
+  FILEOP_FLAGS fFlags;
+  BOOL fAnyOperationsAborted;
+  LPVOID hNameMappings;
+  LPCWSTR lpszProgressTitle;
+};
+constexpr UINT FO_DELETE = 0x0003;
+constexpr FILEOP_FLAGS FOF_SILENT = 0x0004;
+constexpr FILEOP_FLAGS FOF_NOCONFIRMATION = 0x0010;
+constexpr FILEOP_FLAGS FOF_ALLOWUNDO = 0x0040;
+constexpr FILEOP_FLAGS FOF_NOERRORUI = 0x0400;
+
+// FO_DELETE removes every listed file and folder, a folder with all it holds; links are removed,
+// not followed. Returns 0 when every item is gone; a missing item, or one that stays, fails
+// with a nonzero code. The host has no recycle bin: items always go for good.
+int SHFileOperationW(SHFILEOPSTRUCTW* lpFileOp);
+#endif

@@ -6,10 +6,51 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <cwchar>
 #include <cwctype>
 #include <string>
 
 #include "emulated_machine.h"
+#include "errors.h"
+#include "file_paths.h"
+
+namespace host {
+
+bool HostFilePath(LPCWSTR windowsPath, std::string& hostPath) {
+  if (!windowsPath) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  // Without long-path support every file call refuses a path that does not fit MAX_PATH.
+  if (std::wcslen(windowsPath) >= MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  auto mapped = HostPathFromWindows(windowsPath);
+  if (!mapped) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  hostPath = std::move(*mapped);
+  return true;
+}
+
+DWORD HostFileAttributes(const std::string& hostPath) {
+  struct stat info {};
+  if (lstat(hostPath.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;
+  if (S_ISLNK(info.st_mode)) {
+    struct stat target {};
+    const bool folder = stat(hostPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    return FILE_ATTRIBUTE_REPARSE_POINT | (folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
+  }
+  if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  const bool readOnly = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+  return FILE_ATTRIBUTE_ARCHIVE | (readOnly ? FILE_ATTRIBUTE_READONLY : 0);
+}
+
+}  // namespace host
 
 BOOL PathFileExistsW(LPCWSTR pszPath) {
   if (!pszPath) return FALSE;
@@ -19,12 +60,24 @@ BOOL PathFileExistsW(LPCWSTR pszPath) {
 }
 
 BOOL DeleteFileW(LPCWSTR lpFileName) {
-  if (!lpFileName) return FALSE;
-  auto hostPath = host::HostPathFromWindows(lpFileName);
-  struct stat info {};
-  // Files only, as on Windows: a folder is not deleted by this call.
-  if (!hostPath || lstat(hostPath->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return FALSE;
-  return unlink(hostPath->c_str()) == 0 ? TRUE : FALSE;
+  std::string hostPath;
+  if (!host::HostFilePath(lpFileName, hostPath)) return FALSE;
+  const DWORD attributes = host::HostFileAttributes(hostPath);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  // Files only, as on Windows: a folder (or a link to one) is not deleted by this call, and
+  // a read-only file is refused until its attribute is cleared.
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (unlink(hostPath.c_str()) != 0) {
+    SetLastError(host::ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
 }
 
 BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAvailableToCaller,
