@@ -82,6 +82,10 @@ class CInternetInstallerDlg : public CDHtmlDialog {
   std::wstring m_strOsName;
   DWORD m_nOsMajor = 0;
   HICON m_hIcon = nullptr;
+  // The page's leave question is open and holds the worker with one pause of its own: a second
+  // click on the close mark while it is open must not pause again, or "取消" would leave one
+  // pause behind and the worker held for good.
+  bool m_bAskingToLeave = false;
 
  private:
   // Looks for an earlier installation; true when its folder still exists.

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
             write.Add(start);
           }
           clickStart = Clock::now();
-          d.CallPageFunction(L"eval", {L"document.getElementById('userDefined').click()"}, nullptr);
+          d.Run(L"document.getElementById('userDefined').click()");
         } else if (page == L"134") {
           for (int i = 0; i < kCalls; ++i) {
             auto start = Clock::now();
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     }
     if (++clicks < kClicks) {
       clickStart = Clock::now();
-      d.CallPageFunction(L"eval", {L"document.getElementById('userDefined').click()"}, nullptr);
+      d.Run(L"document.getElementById('userDefined').click()");
     } else {
       d.LoadFromResource(IDR_HTML_INSTALLING);
     }

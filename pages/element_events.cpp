@@ -124,7 +124,8 @@ HRESULT CInternetInstallerDlg::OnAbandon(IHTMLElement*) {
   m_workerContext.bStop = 1;
   m_extractContext.bStop = 1;
   if (m_pWorkerThread) {
-    m_pWorkerThread->ResumeThread();  // a paused worker must run on to see the stop request
+    if (m_bAskingToLeave) m_pWorkerThread->ResumeThread();  // it must run on to see the stop request
+    m_bAskingToLeave = false;
     WaitForSingleObject(m_pWorkerThread->m_hThread, kAbandonWaitMs);
   }
   const std::wstring package = m_workerContext.strInstallDir + m_workerContext.strFileName;
@@ -134,11 +135,15 @@ HRESULT CInternetInstallerDlg::OnAbandon(IHTMLElement*) {
 }
 
 HRESULT CInternetInstallerDlg::OnPause(IHTMLElement*) {
+  if (m_bAskingToLeave) return S_OK;  // the question is open already and holds the worker
+  m_bAskingToLeave = true;
   if (m_pWorkerThread) m_pWorkerThread->SuspendThread();
   return S_OK;
 }
 
 HRESULT CInternetInstallerDlg::OnContinue(IHTMLElement*) {
+  if (!m_bAskingToLeave) return S_OK;
+  m_bAskingToLeave = false;
   if (m_pWorkerThread) m_pWorkerThread->ResumeThread();
   return S_OK;
 }

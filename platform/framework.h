@@ -133,6 +133,10 @@ class CDHtmlDialog : public CDialog {
   HRESULT PutElementInnerHtml(LPCWSTR elementId, LPCWSTR html);
   // Calls a page script function with string arguments in their natural order.
   HRESULT InvokePageScript(LPCWSTR functionName, const std::vector<std::wstring>& arguments, VARIANT& result);
+  // Runs a script of the program's own in the page, with the rights of the program rather than
+  // the page's (its content policy allows no eval): a function body whose returned value is the
+  // result. For tests and tools; the program itself only calls the page's functions.
+  HRESULT ExecutePageScript(LPCWSTR functionBody, VARIANT& result);
   // Reads an attribute of an element that raised an event, as written.
   static HRESULT GetElementAttribute(const IHTMLElement* element, LPCWSTR name, VARIANT& value);
 

@@ -12,7 +12,10 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass
 LONG RegCloseKey(HKEY hKey);
 LONG RegFlushKey(HKEY hKey);
 // For string types the data is host wide characters (cbData counts host bytes, terminator
-// included); the registry stores UTF-16LE as Windows does.
+// included); the registry stores UTF-16LE as Windows does. Sizes that come back for strings are
+// the stored UTF-16 units times sizeof(WCHAR), and a buffer takes a string when its WCHARs hold
+// those units: a limit written in WCHARs admits the same values as on Windows. Key names hold at
+// most 255 UTF-16 units (longer: ERROR_INVALID_PARAMETER).
 LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                     DWORD cbData);
 LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,

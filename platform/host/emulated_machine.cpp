@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
@@ -93,6 +95,45 @@ std::string ApplyKey(const std::string& section, const std::string& key, const s
   return "unknown section [" + section + "]";
 }
 
+// A comment is a line whose first visible character is ';' or '#', or the rest of a line from a
+// ';' or '#' that stands apart, with white space before it and white space or nothing after it.
+// One inside a value ("HP #2", "a;b") is part of the value.
+std::size_t CommentStart(const std::string& line) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first != std::string::npos && (line[first] == ';' || line[first] == '#')) return first;
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    if ((line[i] == ';' || line[i] == '#') && blank(line[i - 1]) && (i + 1 == line.size() || blank(line[i + 1])))
+      return i;
+  }
+  return std::string::npos;
+}
+
+// Reads machine.ini into text. Only a file that is not there counts as absent (false and no
+// error); anything else that cannot be read as a file is an error, never a default machine.
+bool ReadMachineIni(const std::string& path, std::string& text, std::string& error) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0 && errno == ENOENT) return false;
+  if (stat(path.c_str(), &info) != 0) {
+    error = path + ": cannot be read: " + std::strerror(errno);
+    return false;
+  }
+  // Checked before opening: a folder has no text, and a pipe would hold the start for ever.
+  if (!S_ISREG(info.st_mode)) {
+    error = path + ": cannot be read: it is not a file";
+    return false;
+  }
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream content;
+  if (file) content << file.rdbuf();
+  if (!file || file.bad()) {
+    error = path + ": cannot be read: " + std::strerror(errno ? errno : EIO);
+    return false;
+  }
+  text = content.str();
+  return true;
+}
+
 // Finds an entry of folder `dir` whose name equals `name` without regard to ASCII case.
 std::optional<std::string> FindEntryIgnoringCase(const std::string& dir, const std::string& name) {
   DIR* handle = opendir(dir.c_str());
@@ -120,7 +161,7 @@ bool ParseMachineDescription(const std::string& text, const std::string& fileNam
   int number = 0;
   while (std::getline(lines, line)) {
     ++number;
-    auto comment = line.find_first_of(";#");
+    const std::size_t comment = CommentStart(line);
     std::string content = Trim(comment == std::string::npos ? line : line.substr(0, comment));
     if (content.empty()) continue;
     std::string problem;
@@ -164,15 +205,25 @@ bool LoadEmulatedMachine(std::string& error) {
     error = std::string(root) + ": the emulated machine's folder does not exist";
     return false;
   }
-  MachineDescription description;
-  const std::string iniPath = std::string(root) + "/machine.ini";
-  std::ifstream file(iniPath, std::ios::binary);
-  if (file) {
-    std::stringstream content;
-    content << file.rdbuf();
-    if (!ParseMachineDescription(content.str(), iniPath, description, error)) return false;
+  // Absolute from here on: a relative root would mean another folder once the program, a
+  // picker or a started product changes the working folder.
+  char* absolute = realpath(root, nullptr);
+  if (!absolute) {
+    error = std::string(root) + ": the emulated machine's folder cannot be resolved: " + std::strerror(errno);
+    return false;
   }
-  UseEmulatedMachine(root, description);
+  const std::string machineRoot = absolute;
+  std::free(absolute);
+  MachineDescription description;
+  const std::string iniPath = machineRoot + "/machine.ini";
+  std::string text;
+  error.clear();
+  if (ReadMachineIni(iniPath, text, error)) {
+    if (!ParseMachineDescription(text, iniPath, description, error)) return false;
+  } else if (!error.empty()) {
+    return false;
+  }
+  UseEmulatedMachine(machineRoot, description);
   return true;
 }
 

@@ -204,6 +204,13 @@ HRESULT CDHtmlDialog::InvokePageScript(LPCWSTR functionName, const std::vector<s
                     &result);
 }
 
+HRESULT CDHtmlDialog::ExecutePageScript(LPCWSTR functionBody, VARIANT& result) {
+  // The body becomes the web view's own function, which the page's policy does not govern.
+  const std::string body = "return {ok: true, value: (function () {\n" +
+                           host::Utf8FromWide(functionBody ? functionBody : L"") + "\n})()};";
+  return CallInPage(m_pHtmlView.get(), body.c_str(), nullptr, &result);
+}
+
 HRESULT CDHtmlDialog::GetElementAttribute(const IHTMLElement* element, LPCWSTR name, VARIANT& value) {
   if (!element || !name) return E_FAIL;
   auto found = element->attributes.find(name);

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -28,6 +30,18 @@ int OpenShared(const std::string& path) {
   return fd;
 }
 
+// How long a start waits for the count's locks. Another process can hold them for ever (the
+// files are every user's); a start that cannot take them in time counts as a second copy.
+constexpr auto kLockWait = std::chrono::seconds(3);
+
+bool LockWithin(int fd, int operation, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    if (flock(fd, operation | LOCK_NB) == 0) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 }  // namespace
 
 LONG ReadAndIncrementInstanceCount() {
@@ -42,7 +56,12 @@ LONG ReadAndIncrementInstanceCount() {
     if (alive >= 0) close(alive);
     return 0;
   }
-  flock(guard, LOCK_EX);
+  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+  if (!LockWithin(guard, LOCK_EX, deadline)) {
+    close(guard);
+    close(alive);
+    return 1;  // somebody holds the guard: as if another copy were starting
+  }
   LONG count = 0;
   if (flock(alive, LOCK_EX | LOCK_NB) == 0) {
     // Nobody else holds the liveness file: no process of this program file runs any more.
@@ -52,7 +71,13 @@ LONG ReadAndIncrementInstanceCount() {
     ssize_t n = pread(guard, text, sizeof text - 1, 0);
     if (n > 0) count = static_cast<LONG>(std::strtol(text, nullptr, 10));
   }
-  flock(alive, LOCK_SH);
+  if (!LockWithin(alive, LOCK_SH, deadline)) {
+    // The liveness file is held exclusively by someone who is not a start of ours.
+    flock(guard, LOCK_UN);
+    close(guard);
+    close(alive);
+    return count > 0 ? count : 1;
+  }
   std::string next = std::to_string(count + 1);
   if (ftruncate(guard, 0) == 0 && pwrite(guard, next.data(), next.size(), 0) < 0) {
     // The count could not be stored; the next start then sees this process as the first.

@@ -1,5 +1,6 @@
 // Host platform: the internet session and HTTP file over libcurl, read in caller-sized pieces.
 #include <curl/curl.h>
+#include <glib.h>
 
 #include <chrono>
 #include <cstring>
@@ -20,6 +21,8 @@ using Clock = std::chrono::steady_clock;
 constexpr long kConnectTimeoutMs = 30000;
 // Data buffered ahead of the reader before the transfer is held back.
 constexpr std::size_t kBufferHighWater = 1 << 20;
+constexpr long kMaxRedirects = 10;
+constexpr long kReceiveBuffer = 512 * 1024;
 
 struct ErrorText {
   DWORD code;
@@ -38,7 +41,15 @@ constexpr ErrorText kErrorTexts[] = {
     {ERROR_INTERNET_CONNECTION_ABORTED, L"与服务器的连接意外中断，数据不完整"},
     {ERROR_INTERNET_CONNECTION_RESET, L"与服务器的连接被重置"},
     {ERROR_HTTP_INVALID_SERVER_RESPONSE, L"服务器的答复无效"},
+    {ERROR_HTTP_REDIRECT_FAILED, L"服务器的转向无法跟随"},
 };
+
+// What a few transfer failures mean here, in the words the user reads.
+const wchar_t* const kTooManyRedirects = L"服务器转向的次数过多（超过 10 次），可能转向成了循环";
+const wchar_t* const kRedirectToOtherProtocol = L"服务器把下载转向了 HTTP 和 HTTPS 以外的协议，没有跟随";
+const wchar_t* const kHeadersTooLarge = L"服务器答复的头部过大，无法处理";
+const wchar_t* const kNoHttpStatus = L"服务器的答复没有 HTTP 状态行（不是 HTTP/1.x 的答复）";
+const wchar_t* const kLengthsDisagree = L"服务器答复的长度（Content-Length）前后矛盾，安装包不可信";
 
 std::wstring TextOf(DWORD code) {
   for (const ErrorText& entry : kErrorTexts)
@@ -86,10 +97,16 @@ class HttpTransfer {
     if (!m_easy || !m_multi) Raise(ERROR_INTERNET_INTERNAL_ERROR);
     curl_easy_setopt(m_easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(m_easy, CURLOPT_USERAGENT, agent.c_str());
+    // An HTTP request, and redirects to HTTP or HTTPS only: a redirect must not turn the
+    // package into an FTP, file or any other download.
+    curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
+    // Large receives: a 16 KB buffer took a system call and a pass through the transfer per 16 KB.
+    curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     // Always from the server, never from a cache on the way.
     curl_easy_setopt(m_easy, CURLOPT_FRESH_CONNECT, 1L);
     m_noCache = curl_slist_append(nullptr, "Cache-Control: no-cache");
@@ -113,7 +130,8 @@ class HttpTransfer {
   void AwaitHeaders() {
     auto lastProgress = Clock::now();
     while (!m_headersDone && !m_finished) Pump(lastProgress);
-    if (!m_headersDone && m_result != CURLE_OK) Raise(ErrorOf(m_result));
+    if (!m_headersDone && m_result != CURLE_OK) RaiseTransferError();
+    if (m_lengthsDisagree) Raise(ERROR_HTTP_INVALID_SERVER_RESPONSE, kLengthsDisagree);
     long status = 0;
     curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status > 299) {
@@ -141,7 +159,7 @@ class HttpTransfer {
       Pump(lastProgress);
     }
     if (Buffered() == 0) {
-      if (m_result != CURLE_OK) Raise(ErrorOf(m_result));
+      if (m_result != CURLE_OK) RaiseTransferError();
       return 0;
     }
     const std::size_t n = std::min<std::size_t>(count, Buffered());
@@ -156,6 +174,50 @@ class HttpTransfer {
 
  private:
   std::size_t Buffered() const { return m_buffer.size() - m_readPos; }
+
+  // The failed transfer's error, with a text that says what the server did where curl's code
+  // alone would only say "internal error".
+  [[noreturn]] void RaiseTransferError() const {
+    switch (m_result) {
+      case CURLE_TOO_MANY_REDIRECTS: Raise(ERROR_HTTP_REDIRECT_FAILED, kTooManyRedirects);
+      case CURLE_UNSUPPORTED_PROTOCOL:
+        // After a redirect answer, curl refused where it pointed; with no status line at all,
+        // the server answered like HTTP/0.9. Otherwise the address itself is not HTTP.
+        if (m_lastStatus >= 300 && m_lastStatus < 400) Raise(ERROR_HTTP_REDIRECT_FAILED, kRedirectToOtherProtocol);
+        if (!m_sawStatusLine && IsHttpAddress()) Raise(ERROR_HTTP_INVALID_SERVER_RESPONSE, kNoHttpStatus);
+        Raise(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+      case CURLE_OUT_OF_MEMORY:
+        // curl gives up on a header block beyond its limit this way.
+        if (!m_headersDone) Raise(ERROR_HTTP_INVALID_SERVER_RESPONSE, kHeadersTooLarge);
+        Raise(ERROR_INTERNET_INTERNAL_ERROR);
+      default: Raise(ErrorOf(m_result));
+    }
+  }
+
+  bool IsHttpAddress() const {
+    char* url = nullptr;
+    curl_easy_getinfo(m_easy, CURLINFO_EFFECTIVE_URL, &url);
+    return url && (g_ascii_strncasecmp(url, "http://", 7) == 0 || g_ascii_strncasecmp(url, "https://", 8) == 0);
+  }
+
+  // Content-Length as the header gives it (a list of equal values is one value); false when it
+  // is no number or the list disagrees with itself or with an earlier header.
+  bool TakeLength(const std::string& value) {
+    std::size_t pos = 0;
+    while (pos <= value.size()) {
+      std::size_t end = value.find(',', pos);
+      if (end == std::string::npos) end = value.size();
+      std::string item = value.substr(pos, end - pos);
+      while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.erase(item.begin());
+      while (!item.empty() && (item.back() == ' ' || item.back() == '\t' || item.back() == '\r' || item.back() == '\n'))
+        item.pop_back();
+      if (item.empty() || item.find_first_not_of("0123456789") != std::string::npos) return false;
+      if (!m_announcedLength.empty() && m_announcedLength != item) return false;
+      m_announcedLength = item;
+      pos = end + 1;
+    }
+    return true;
+  }
 
   // Moves the transfer on once; raises the receive time-out when nothing arrives for too long.
   void Pump(Clock::time_point& lastProgress) {
@@ -182,6 +244,10 @@ class HttpTransfer {
     transfer->m_progressBytes += size * count;
     const std::string line(data, size * count);
     if (line.rfind("HTTP/", 0) == 0) {
+      // A new response (after a redirect or an interim answer): its own headers count.
+      transfer->m_sawStatusLine = true;
+      transfer->m_announcedLength.clear();
+      transfer->m_lengthsDisagree = false;
       // "HTTP/1.1 404 Not Found": keep the reason phrase for the error text.
       auto space = line.find(' ', line.find(' ') + 1);
       transfer->m_reason = space == std::string::npos ? "" : line.substr(space + 1);
@@ -190,8 +256,11 @@ class HttpTransfer {
     } else if (line == "\r\n" || line == "\n") {
       long status = 0;
       curl_easy_getinfo(transfer->m_easy, CURLINFO_RESPONSE_CODE, &status);
+      transfer->m_lastStatus = status;
       // Interim answers and redirects that curl follows are not the response yet.
       if (status >= 200 && (status < 300 || status >= 400)) transfer->m_headersDone = true;
+    } else if (line.size() > 15 && g_ascii_strncasecmp(line.c_str(), "content-length:", 15) == 0) {
+      if (!transfer->TakeLength(line.substr(15))) transfer->m_lengthsDisagree = true;
     }
     return size * count;
   }
@@ -215,6 +284,10 @@ class HttpTransfer {
   std::size_t m_readPos = 0;
   std::size_t m_progressBytes = 0;  // header and body bytes so far: the time-out's measure
   std::string m_reason;
+  std::string m_announcedLength;  // this response's Content-Length, as written
+  long m_lastStatus = 0;
+  bool m_sawStatusLine = false;
+  bool m_lengthsDisagree = false;
   bool m_headersDone = false;
   bool m_paused = false;
   bool m_finished = false;

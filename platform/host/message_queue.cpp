@@ -43,7 +43,14 @@ gboolean Dispatch(gpointer);
 void ScheduleLocked(Queue& queue) {
   if (queue.scheduled || queue.entries.empty()) return;
   queue.scheduled = true;
-  g_idle_add_full(G_PRIORITY_DEFAULT, Dispatch, nullptr, nullptr);
+  // May run again inside a modal loop that a task runs (a message box, the folder picker): sent
+  // and posted messages reach the thread there too, as on Windows. Holds still keep it back.
+  GSource* source = g_idle_source_new();
+  g_source_set_priority(source, G_PRIORITY_DEFAULT);
+  g_source_set_can_recurse(source, TRUE);
+  g_source_set_callback(source, Dispatch, nullptr, nullptr);
+  g_source_attach(source, nullptr);
+  g_source_unref(source);
 }
 
 gboolean Dispatch(gpointer) {

@@ -26,6 +26,7 @@ struct HKEY__ {
 namespace {
 
 constexpr LONG kErrorBadPathname = 161;
+constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr RegistryKeyId kResolveClasses = 0;  // HKEY_CLASSES_ROOT: found when the call runs
 
 std::mutex& HandlesMutex() {
@@ -84,6 +85,8 @@ LONG SplitSubkey(LPCWSTR subKey, std::vector<std::wstring>& components) {
     std::size_t end = text.find(L'\\', start);
     if (end == std::wstring::npos) end = text.size();
     if (end == start) return kErrorBadPathname;
+    // A key name holds at most 255 characters (UTF-16 units, as Windows counts them).
+    if (host::Utf16FromWide(text.substr(start, end - start)).size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
     components.push_back(text.substr(start, end - start));
     start = end + 1;
   }
@@ -172,20 +175,36 @@ std::vector<BYTE> StoredFromHost(DWORD type, const BYTE* data, DWORD size) {
   return bytes;
 }
 
-std::vector<BYTE> HostFromStored(DWORD type, const std::vector<BYTE>& stored) {
-  if (!IsStringType(type)) return stored;
-  std::u16string units;
-  for (std::size_t i = 0; i + 1 < stored.size(); i += 2)
-    units.push_back(static_cast<char16_t>(stored[i] | (stored[i + 1] << 8)));
-  std::wstring text = host::WideFromUtf16(units);
-  std::vector<BYTE> bytes(text.size() * sizeof(WCHAR));
-  if (!bytes.empty()) std::memcpy(bytes.data(), text.data(), bytes.size());
-  return bytes;
-}
-
 // The buffer protocol of RegQueryValueEx and RegEnumValue: no buffer asks for the size, a
 // short buffer gets ERROR_MORE_DATA and the size it needs.
-LONG DeliverData(const std::vector<BYTE>& bytes, LPBYTE data, LPDWORD size) {
+//
+// A string's size is its stored UTF-16 size, counted in WCHARs as Windows counts it: one unit
+// per WCHAR of the caller's buffer (sizeof(WCHAR) bytes each). So a limit written as
+// "n * sizeof(WCHAR)" admits the same values here as on Windows, a character outside the BMP
+// takes two of them, and only what fits is converted.
+LONG DeliverString(const std::vector<BYTE>& stored, LPBYTE data, LPDWORD size) {
+  if (!size) return ERROR_SUCCESS;
+  const std::size_t units = stored.size() / 2;
+  const auto needed = static_cast<DWORD>(units * sizeof(WCHAR));
+  if (!data) {
+    *size = needed;
+    return ERROR_SUCCESS;
+  }
+  if (*size / sizeof(WCHAR) < units) {
+    *size = needed;
+    return ERROR_MORE_DATA;
+  }
+  std::u16string text(units, u'\0');
+  for (std::size_t i = 0; i < units; ++i)
+    text[i] = static_cast<char16_t>(stored[2 * i] | (stored[2 * i + 1] << 8));
+  const std::wstring wide = host::WideFromUtf16(text);  // never longer than the units
+  if (!wide.empty()) std::memcpy(data, wide.data(), wide.size() * sizeof(WCHAR));
+  *size = static_cast<DWORD>(wide.size() * sizeof(WCHAR));
+  return ERROR_SUCCESS;
+}
+
+LONG DeliverData(DWORD type, const std::vector<BYTE>& bytes, LPBYTE data, LPDWORD size) {
+  if (IsStringType(type)) return DeliverString(bytes, data, size);
   if (!size) return ERROR_SUCCESS;
   auto needed = static_cast<DWORD>(bytes.size());
   if (data && *size < needed) {
@@ -308,7 +327,7 @@ LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, L
     if (LONG error = key.transaction.FindValue(key.id, lpValueName ? lpValueName : L"", value)) return error;
     if (!value) return ERROR_FILE_NOT_FOUND;
     if (lpType) *lpType = value->type;
-    return DeliverData(HostFromStored(value->type, value->data), lpData, lpcbData);
+    return DeliverData(value->type, value->data, lpData, lpcbData);
   });
 }
 
@@ -395,6 +414,6 @@ LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchVa
     if (!value) return ERROR_NO_MORE_ITEMS;
     if (LONG error = DeliverName(value->name, lpValueName, lpcchValueName)) return error;
     if (lpType) *lpType = value->type;
-    return DeliverData(HostFromStored(value->type, value->data), lpData, lpcbData);
+    return DeliverData(value->type, value->data, lpData, lpcbData);
   });
 }

@@ -59,6 +59,10 @@ std::wstring WideFromUtf8(const std::string& text) {
       ++i;
       continue;
     }
+    // Strict: an overlong form ("C0 BC" for '<'), an encoded surrogate or a value past U+10FFFF
+    // is no character, and must not turn into one that later code treats as markup.
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacement;
     out += static_cast<wchar_t>(c);
     i += extra + 1;
   }

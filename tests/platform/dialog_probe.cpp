@@ -41,8 +41,13 @@ void DialogProbe::OnDocumentComplete(LPCWSTR url) {
 
 std::wstring DialogProbe::Eval(const std::wstring& expression) {
   VARIANT value;
-  if (!CallPageFunction(L"eval", {expression}, &value) || value.vt != VT_BSTR) return L"";
+  if (FAILED(ExecutePageScript((L"return (" + expression + L");").c_str(), value)) || value.vt != VT_BSTR) return L"";
   return value.bstrVal;
+}
+
+bool DialogProbe::Run(const std::wstring& statements) {
+  VARIANT value;
+  return SUCCEEDED(ExecutePageScript(statements.c_str(), value));
 }
 
 std::wstring DialogProbe::ElementText(LPCWSTR elementId) {

@@ -28,6 +28,8 @@ class DialogProbe : public CInternetInstallerDlg {
   // What a script expression evaluates to in the loaded page, as text ("" when it is no text or
   // the page could not run it).
   std::wstring Eval(const std::wstring& expression);
+  // Runs statements in the loaded page; false when the page could not run them.
+  bool Run(const std::wstring& statements);
   // An element's text through the page bridge ("" when the page lacks it).
   std::wstring ElementText(LPCWSTR elementId);
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "dialog_probe.h"
+#include "pages/html_text.h"
 #include "unit/test_machine.h"
 
 namespace {
@@ -90,6 +91,20 @@ TEST(LocationCheck, AFullVolumeAfterAGoodOneKeepsTheGoodFolder) {
                                });
   EXPECT_FALSE(outcome.locationOk);
   EXPECT_EQ(L"D:\\", outcome.chosenDir);
+}
+
+TEST(LocationCheck, TheFolderUsedIsTheFolderPickedCharacterForCharacter) {
+  // Runs of spaces, a tab and a trailing space are part of the name: collapsing them would
+  // install into another folder.
+  const std::wstring picked = L"C:\\My  Apps\\Two\tTabs ";
+  Outcome outcome = RunPage132("[drive.c]\nfree_bytes = 600000000\n", [&](DialogProbe& d) {
+    // Unfolded, as when the user picks a folder: only a shown element's text follows its layout.
+    ASSERT_TRUE(d.Run(L"document.getElementById('userDefined').click()"));
+    d.SetPageElementHtml(L"Directry", HtmlEscape(picked));
+    d.UpdateSpaceInfo();
+  });
+  EXPECT_TRUE(outcome.locationOk);
+  EXPECT_EQ(picked, outcome.chosenDir);
 }
 
 TEST(LocationCheck, FolderTextsWithoutAUsableVolumeChangeNothing) {

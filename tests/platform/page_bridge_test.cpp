@@ -34,8 +34,9 @@ TEST(PageBridge, ReadsWritesAndCallsOnlyWhatTheLoadedPageHas) {
       EXPECT_TRUE(d.CallPageFunction(L"parseInt", {L"ff", L"16"}, &number));
       EXPECT_EQ(VT_R8, number.vt);
       EXPECT_EQ(255.0, number.dblVal);
-      // A script error is a failed call.
-      EXPECT_FALSE(d.CallPageFunction(L"eval", {L"throw new Error('boom')"}, nullptr));
+      // A script error inside the called function is a failed call.
+      ASSERT_TRUE(d.Run(L"window.boom = function () { throw new Error('boom'); };"));
+      EXPECT_FALSE(d.CallPageFunction(L"boom", {}, nullptr));
       d.LoadFromResource(IDR_HTML_INSTALLING);
       // The page is loading: nothing is reachable until it has loaded.
       EXPECT_FALSE(d.CallPageFunction(L"setProgress", {L"50"}, nullptr));
@@ -66,7 +67,7 @@ TEST(PageBridge, ClickedElementCarriesItsSourceAsWrittenAfterThePageHandlerRan) 
   std::vector<LONG> accepted;
   DialogProbe dialog([&](DialogProbe& d, const std::wstring& page) {
     if (page == L"132") {
-      EXPECT_TRUE(d.CallPageFunction(L"eval", {clickAccept}, nullptr));
+      EXPECT_TRUE(d.Run(clickAccept));
     }
   });
   dialog.m_onClick = [&](DialogProbe& d, IHTMLElement& element) {
@@ -78,7 +79,7 @@ TEST(PageBridge, ClickedElementCarriesItsSourceAsWrittenAfterThePageHandlerRan) 
     std::wstring missing;
     EXPECT_FALSE(d.GetSourceAttribute(&element, L"data-none", missing));
     if (sources.size() < 2) {
-      EXPECT_TRUE(d.CallPageFunction(L"eval", {clickAccept}, nullptr));
+      EXPECT_TRUE(d.Run(clickAccept));
     } else {
       d.EndDialog(IDOK);
     }

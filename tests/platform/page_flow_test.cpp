@@ -40,7 +40,7 @@ TEST(PageFlow, AClickFromAPageTheProgramHasLeftIsDropped) {
   auto pages = RunFlow(
       [](DialogProbe& d, const std::wstring& page) {
         if (page != L"132") return;
-        d.CallPageFunction(L"eval", {L"document.getElementById('ifSetup').click()"}, nullptr);
+        d.Run(L"document.getElementById('ifSetup').click()");
         d.LoadFromResource(IDR_HTML_AGREEMENT);
       },
       L"133");

@@ -10,6 +10,11 @@ Paths:
   /reset/N/SENT         announces N bytes, sends SENT of them and resets the connection
   /stall/N/SENT         announces N bytes, sends SENT of them and goes silent
   /huge                 announces 3 GiB and sends nothing
+  /twolengths/A/B       two Content-Length headers, A then B, and B bytes
+  /loop                 redirects to itself, for ever
+  /bigheader/N          a header line of N bytes before the answer
+  /http09/N             N bytes with no status line or headers at all
+  /toftp/N              redirects to an FTP server of its own that serves N bytes
 
     python3 http_test_server.py [PORT [PACKAGE_ROUTE]]
 
@@ -21,6 +26,7 @@ import socket
 import socketserver
 import struct
 import sys
+import threading
 import time
 
 
@@ -83,6 +89,35 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     time.sleep(120)
                 self.close_connection = True
                 self.connection.close()
+            elif kind == "twolengths":
+                first, second = numbers
+                self.send_response(200)
+                self.send_header("Content-Length", str(first))
+                self.send_header("Content-Length", str(second))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.wfile.write(pattern(second))
+                self.close_connection = True
+            elif kind == "loop":
+                self.send_response(302)
+                self.send_header("Location", "/loop")
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+            elif kind == "bigheader":
+                self.send_response(200)
+                self.send_header("X-Filler", "x" * numbers[0])
+                self.send_header("Content-Length", "10")
+                self.end_headers()
+                self.wfile.write(pattern(10))
+            elif kind == "http09":
+                self.wfile.write(pattern(numbers[0]))
+                self.close_connection = True
+            elif kind == "toftp":
+                port = FtpServer.start(pattern(numbers[0]))
+                self.send_response(302)
+                self.send_header("Location", f"ftp://127.0.0.1:{port}/T6.zip")
+                self.send_header("Content-Length", "0")
+                self.end_headers()
             elif kind == "huge":
                 self.headers_for(3 * 1024 ** 3)
                 self.wfile.flush()
@@ -92,6 +127,46 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_error(404)
         except (BrokenPipeError, ConnectionResetError):
             pass
+
+
+class FtpServer:
+    """Just enough of an anonymous FTP server for one passive download of a fixed file."""
+
+    @staticmethod
+    def start(data):
+        listener = socket.create_server(("127.0.0.1", 0))
+        threading.Thread(target=FtpServer.serve, args=(listener, data), daemon=True).start()
+        return listener.getsockname()[1]
+
+    @staticmethod
+    def serve(listener, data):
+        control, _ = listener.accept()
+        reader = control.makefile("rb")
+        control.sendall(b"220 ready\r\n")
+        for raw in reader:
+            command = raw.decode("latin-1").strip().split(" ")[0].upper()
+            if command in ("EPSV", "PASV"):
+                passive = socket.create_server(("127.0.0.1", 0))
+                port = passive.getsockname()[1]
+                if command == "EPSV":
+                    control.sendall(f"229 passive (|||{port}|)\r\n".encode())
+                else:
+                    control.sendall(f"227 passive (127,0,0,1,{port // 256},{port % 256})\r\n".encode())
+            elif command == "SIZE":
+                control.sendall(f"213 {len(data)}\r\n".encode())
+            elif command == "RETR":
+                control.sendall(b"150 sending\r\n")
+                channel, _ = passive.accept()
+                channel.sendall(data)
+                channel.close()
+                control.sendall(b"226 done\r\n")
+            elif command == "QUIT":
+                control.sendall(b"221 bye\r\n")
+                break
+            else:
+                replies = {"USER": "331 password", "PASS": "230 in", "PWD": '257 "/"', "TYPE": "200 ok", "CWD": "250 ok"}
+                control.sendall((replies.get(command, "200 ok") + "\r\n").encode())
+        control.close()
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):

@@ -220,6 +220,12 @@ TEST_F(DownloadTest, FailuresAreReportedWithAClearText) {
       {"/reset/100000/20000", L"与服务器的连接", true, true},
       {"/stall/100000/4096", L"连接服务器超时", true, true},
       {"/huge", L"超过了 2GB 的上限", false, false},
+      // Hostile or broken servers: nothing of theirs may become the package.
+      {"/toftp/1000", L"HTTP 和 HTTPS 以外的协议", false, false},
+      {"/twolengths/100/50", L"长度（Content-Length）前后矛盾", false, false},
+      {"/loop", L"转向的次数过多", false, false},
+      {"/bigheader/300000", L"头部过大", false, false},
+      {"/http09/100", L"没有 HTTP 状态行", false, false},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(machine.Root() + "/drive_c");

@@ -75,6 +75,15 @@ TEST(InstallationRecord, ReaderTakesAtMost511CharactersAndIgnoresTheType) {
   EXPECT_EQ(L"A", text);
   EXPECT_TRUE(QueryRecordString(text, key, L"Raw"));
   EXPECT_EQ(L"abc", text);
+  // Characters outside the BMP count twice, as their UTF-16 does: 255 of them and the
+  // terminator fill the 1024 bytes, 300 (1,204 bytes) do not fit.
+  const std::wstring emoji255(255, L'\U0001F600'), emoji300(300, L'\U0001F600');
+  ASSERT_TRUE(SetRecordString(key, L"Emoji255", emoji255));
+  ASSERT_TRUE(SetRecordString(key, L"Emoji300", emoji300));
+  EXPECT_TRUE(QueryRecordString(text, key, L"Emoji255"));
+  EXPECT_EQ(emoji255, text);
+  EXPECT_FALSE(QueryRecordString(text, key, L"Emoji300"));
+  EXPECT_EQ(L"", text);
   text = L"stale";
   EXPECT_FALSE(QueryRecordString(text, key, L"Missing"));
   EXPECT_EQ(L"", text);

@@ -1,8 +1,11 @@
 // The emulated machine's description (machine.ini) and its drive mapping.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "platform/host/emulated_machine.h"
 #include "test_machine.h"
@@ -84,6 +87,52 @@ TEST(MachineDescription, LoadingRefusesAMissingRootAndReportsTheIniFile) {
   setenv("T6_HOST_ROOT", (machine.Root() + "/missing").c_str(), 1);
   EXPECT_FALSE(host::LoadEmulatedMachine(error));
   EXPECT_NE(std::string::npos, error.find("does not exist"));
+}
+
+TEST(MachineDescription, CommentsStartOnlyAtALineStartOrAfterWhiteSpace) {
+  host::MachineDescription machine;
+  std::string error;
+  ASSERT_TRUE(host::ParseMachineDescription("# machine\n[windows]\nmajor = 6 ; six\nminor = 1\t# one\n"
+                                            "[printer]\ndefault = HP #2;A4  ; the office printer\n",
+                                            "m.ini", machine, error))
+      << error;
+  EXPECT_EQ(6u, machine.major);
+  EXPECT_EQ(1u, machine.minor);
+  EXPECT_EQ("HP #2;A4", machine.defaultPrinter);
+}
+
+TEST(MachineDescription, OnlyAMissingIniFileCountsAsAbsent) {
+  TestMachine machine;
+  const std::string ini = machine.Root() + "/machine.ini";
+  std::string error;
+  EXPECT_TRUE(host::LoadEmulatedMachine(error)) << error;
+  // A folder, a pipe (which must not hold the start) and a link to nothing all stop the start.
+  const std::function<void()> makers[] = {
+      [&] { std::filesystem::create_directory(ini); },
+      [&] { ASSERT_EQ(0, mkfifo(ini.c_str(), 0644)); },
+      [&] { std::filesystem::create_symlink(machine.Root() + "/elsewhere.ini", ini); },
+  };
+  for (const auto& make : makers) {
+    std::filesystem::remove_all(ini);
+    make();
+    error.clear();
+    EXPECT_FALSE(host::LoadEmulatedMachine(error));
+    EXPECT_EQ(0u, error.find(ini + ": cannot be read")) << error;
+  }
+}
+
+TEST(MachineDescription, ARelativeRootIsMadeAbsoluteAtLoad) {
+  TestMachine machine;
+  const std::string cwd = std::filesystem::current_path();
+  std::filesystem::current_path(machine.Root());
+  setenv("T6_HOST_ROOT", ".", 1);
+  std::string error;
+  const bool loaded = host::LoadEmulatedMachine(error);
+  std::filesystem::current_path(cwd);
+  ASSERT_TRUE(loaded) << error;
+  EXPECT_EQ(std::filesystem::canonical(machine.Root()).string(), host::MachineRoot());
+  // Paths stay on the machine after the working folder has changed.
+  EXPECT_EQ(std::filesystem::canonical(machine.Root()).string() + "/drive_c/x", host::HostPathFromWindows(L"C:\\x").value());
 }
 
 TEST(DriveMapping, WindowsPathsMapIntoDriveFoldersWithoutRegardToCase) {

@@ -329,6 +329,61 @@ TEST(RegistryTest, SubkeysOpenedThroughAHandleStayInItsView) {
   EXPECT_FALSE(database.MachineKeyExists({"Software", "Redirected"}));
 }
 
+// A string's size is its UTF-16 size in WCHARs: a non-BMP character takes two, and a buffer
+// whose WCHARs hold the units takes the value whole.
+TEST(RegistryTest, StringSizesCountUtf16Units) {
+  TestMachine machine;
+  HKEY key = CreateKey(HKEY_CURRENT_USER, L"Software\\T6");
+  const std::wstring text = L"a\U0001F600b";  // 4 units and the terminator
+  ASSERT_EQ(SetString(key, L"Mixed", text), ERROR_SUCCESS);
+  DWORD size = 0;
+  ASSERT_EQ(RegQueryValueExW(key, L"Mixed", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(5 * sizeof(WCHAR), size);
+  WCHAR buffer[5] = {};
+  size = 4 * sizeof(WCHAR);
+  EXPECT_EQ(RegQueryValueExW(key, L"Mixed", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size), ERROR_MORE_DATA);
+  EXPECT_EQ(5 * sizeof(WCHAR), size);
+  size = sizeof buffer;
+  ASSERT_EQ(RegQueryValueExW(key, L"Mixed", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size), ERROR_SUCCESS);
+  EXPECT_EQ(text, std::wstring(buffer));
+  // "1" and its terminator fill two WCHARs exactly.
+  ASSERT_EQ(SetString(key, L"One", L"1"), ERROR_SUCCESS);
+  WCHAR two[2];
+  size = sizeof two;
+  ASSERT_EQ(RegQueryValueExW(key, L"One", nullptr, nullptr, reinterpret_cast<BYTE*>(two), &size), ERROR_SUCCESS);
+  EXPECT_EQ(L'1', two[0]);
+  EXPECT_EQ(L'\0', two[1]);
+  RegCloseKey(key);
+}
+
+// Key names hold at most 255 characters; a longer one is refused and leaves the tree readable.
+TEST(RegistryTest, KeyNamesOfMoreThan255CharactersAreRefused) {
+  TestMachine machine;
+  const struct {
+    std::wstring name;
+    LONG expected;
+  } cases[] = {
+      {std::wstring(255, L'k'), ERROR_SUCCESS},
+      {std::wstring(256, L'k'), ERROR_INVALID_PARAMETER},
+      {std::wstring(128, L'\U0001F600'), ERROR_INVALID_PARAMETER},  // 256 UTF-16 units
+  };
+  for (const auto& c : cases) {
+    HKEY key = nullptr;
+    const std::wstring path = L"Software\\Long\\" + c.name;
+    EXPECT_EQ(c.expected, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                          &key, nullptr));
+    if (key) RegCloseKey(key);
+  }
+  HKEY parent = CreateKey(HKEY_CURRENT_USER, L"Software\\Long");
+  WCHAR name[256];
+  DWORD length = 256;
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExW(parent, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(255u, length);
+  length = 256;
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExW(parent, 1, name, &length, nullptr, nullptr, nullptr, nullptr));
+  RegCloseKey(parent);
+}
+
 TEST(RegistryTest, EnumeratesByNameIgnoringCase) {
   TestMachine machine;
   HKEY key = CreateKey(HKEY_CURRENT_USER, L"Software\\T6");
