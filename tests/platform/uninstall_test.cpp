@@ -69,7 +69,7 @@ std::unique_ptr<UninstallProbe> RunUninstallFlow(const std::wstring& lastPage,
   auto dialog = std::make_unique<UninstallProbe>();
   dialog->onReport = std::move(onReport);
   dialog->onPage = [lastPage](UninstallProbe& d, const std::wstring& page) {
-    if (page == L"129") d.CallPageFunction(L"eval", {L"document.getElementById('BtnRemove').click()"}, nullptr);
+    if (page == L"129") d.Run(L"document.getElementById('BtnRemove').click()");
     if (page == lastPage && !d.ending) {
       d.ending = true;
       g_timeout_add(500, [](gpointer probe) {
@@ -226,7 +226,7 @@ TEST_F(Uninstall, ClosingDuringTheDeletionEndsTheDialogAndTheWorkerLeavesItsReco
     // "取消" while the worker deletes: the click waits in the queue next to the reports.
     if (d.reports.size() != 1) return;
     d.WaitForPage130();
-    d.CallPageFunction(L"eval", {L"document.getElementById('BtnCancel').click()"}, nullptr);
+    d.Run(L"document.getElementById('BtnCancel').click()");
   });
   EXPECT_EQ(L"130", dialog->pages.back());
   const LONG atEnd = dialog->m_workerContext.nProgress;
