@@ -20,6 +20,15 @@ enum WorkerProgressCode : WPARAM {
   kExtractEntry = 5,
   kFileDeleted = 6,
   kInstallFinished = 10,
+  // Our own: the extraction failed; the dialog shows why (ExtractContext's failure fields).
+  kExtractFailed = 12,
+};
+
+// Why an extraction failed, for the text that the dialog shows.
+enum ExtractFailure : LONG {
+  kNoFailure = 0,
+  kPackageDamaged = 1,  // the archive or an entry can't be read, or an entry's name is refused
+  kCannotWrite = 2,     // a file can't be created or written (a full disk, a file in use)
 };
 
 // Shared with the download worker and, for its figures, the deletion worker. The figures are
@@ -66,4 +75,9 @@ struct ExtractContext {
   LONG nCode = kExtractEntry;
   std::atomic<LONG> nTotal{0};
   std::atomic<LONG> nDone{0};
+  // Written by the worker before it posts kExtractFailed, under entryLock: the entry (its name
+  // as stored, or the file's path) or the package that failed, and the system's error code.
+  ExtractFailure nFailure = kNoFailure;
+  std::wstring strFailedItem;
+  DWORD nFailureError = 0;
 };

@@ -69,6 +69,12 @@ class CInternetInstallerDlg : public CDHtmlDialog {
   void StartInstallWorker();
   void ShowExtractProgress();
   void ShowDeleteProgress();
+  void ShowExtractFailure();
+
+  // The installation worker's two halves, on its thread: the package into the install folder
+  // (ExtractPackage's result), then the install steps, ending with the completion report.
+  bool ExtractStep();
+  void InstallSteps();
 
   // The dialog state, in the order every part of the program refers to it.
   CWinThread* m_pWorkerThread = nullptr;

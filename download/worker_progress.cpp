@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/installer_dialog.h"
+#include "install/install_steps.h"
 #include "pages/html_text.h"
 #include "platform/files.h"
 #include "resources/resource_ids.h"
@@ -13,6 +14,12 @@ namespace {
 std::wstring Format(const wchar_t* format, auto... values) {
   wchar_t text[1024];
   std::swprintf(text, 1024, format, values...);
+  return text;
+}
+
+std::wstring SystemMessage(DWORD error) {
+  WCHAR text[256] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 256, nullptr);
   return text;
 }
 
@@ -32,6 +39,7 @@ LRESULT CInternetInstallerDlg::OnWorkerProgress(WPARAM wParam, LPARAM) {
     case kExtractEntry: ShowExtractProgress(); break;
     case kFileDeleted: ShowDeleteProgress(); break;
     case kInstallFinished: LoadFromResource(IDR_HTML_INSTALLED); break;
+    case kExtractFailed: ShowExtractFailure(); break;
     default: break;  // nobody sends other codes
   }
   return 0;
@@ -78,6 +86,30 @@ void CInternetInstallerDlg::ShowDeleteProgress() {
 }
 
 void CInternetInstallerDlg::StartInstallWorker() {
-  // The extraction and installation worker takes over from here once it exists; until then
-  // the page stays at the download's 100 %.
+  m_pWorkerThread = AfxBeginThread(InstallThreadProc, this, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
+  // The leave question may still be open from the download's last moments: it holds this worker
+  // too (at its next checkpoint), and "取消" lets it go on.
+  if (m_pWorkerThread && m_bAskingToLeave) m_pWorkerThread->SuspendThread();
+}
+
+void CInternetInstallerDlg::ShowExtractFailure() {
+  ExtractFailure failure;
+  std::wstring item;
+  DWORD error;
+  {
+    std::lock_guard guard(m_extractContext.entryLock);
+    failure = m_extractContext.nFailure;
+    item = m_extractContext.strFailedItem;
+    error = m_extractContext.nFailureError;
+  }
+  if (item.empty()) item = m_workerContext.strFileName;
+  // The names come from the package and the texts from the system: shown as text. The alert's
+  // button ends the installer; nothing retries.
+  std::wstring text;
+  if (failure == kCannotWrite) {
+    text = L"无法写入文件：" + HtmlEscape(item) + L"<p>" + HtmlEscape(SystemMessage(error)) + L"</p>";
+  } else {
+    text = L"安装包已损坏，无法解压：" + HtmlEscape(item) + L"<p>请重新运行安装程序再试一次</p>";
+  }
+  CallPageFunction(L"showAlert", {text}, nullptr);
 }

@@ -63,6 +63,60 @@ DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
 int SHCreateDirectoryExW(HWND hwnd, LPCWSTR pszPath, const void* psa);
 #endif
 
+#ifndef _WIN32
+// Folders, files through handles, and their times.
+constexpr LONG ERROR_INVALID_NAME = 123;
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD FILE_SHARE_DELETE = 0x00000004;
+constexpr DWORD CREATE_NEW = 1;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+
+// Creates one folder; its parent must exist. False with ERROR_ALREADY_EXISTS when it exists.
+BOOL CreateDirectoryW(LPCWSTR lpPathName, const void* lpSecurityAttributes);
+// Opens or creates a file. The share mode says which other opens may coexist with this one, as
+// on Windows: while a file is open with share mode 0, any other CreateFileW of it and its
+// DeleteFileW fail with ERROR_SHARING_VIOLATION (within this process, on the host). A name with
+// a character that Windows does not allow in file names fails with ERROR_INVALID_NAME.
+// CREATE_ALWAYS over an existing file empties it and sets ERROR_ALREADY_EXISTS.
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, const void* lpSecurityAttributes,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+// Writes; *lpNumberOfBytesWritten says how much was taken. The host gathers small writes per
+// handle (up to 64 KiB) before the system gets them, so a full disk (ERROR_DISK_FULL) may fail a
+// later WriteFile or the CloseHandle: both must be checked. SetFileTime and any other open of the
+// file see everything written before them.
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               void* lpOverlapped);
+// Closes the handle; for a file, false when the last gathered writes could not be completed.
+BOOL CloseHandle(HANDLE hObject);
+
+// 100-nanosecond intervals since 1601-01-01 00:00:00.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+// A DOS date and time (2-second resolution) as a file time, without any time-zone change.
+// False for a date or time that does not exist.
+BOOL DosDateTimeToFileTime(WORD wFatDate, WORD wFatTime, FILETIME* lpFileTime);
+// Local time to UTC with the time zone's current bias (daylight saving time as it is now, not as
+// it was at that date), as Windows does. The host takes its zone from TZ or the system's setting.
+BOOL LocalFileTimeToFileTime(const FILETIME* lpLocalFileTime, FILETIME* lpFileTime);
+// Sets the times that are given. The host keeps last-access and last-write times; a file there
+// has no settable creation time, so that one is not kept.
+BOOL SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime, const FILETIME* lpLastAccessTime,
+                 const FILETIME* lpLastWriteTime);
+
+// Removes the file name from a path in place ("c:\a\b.txt" gives "c:\a", "c:\b" gives "c:\");
+// true when something was removed.
+BOOL PathRemoveFileSpecW(LPWSTR pszPath);
+#endif
+
 // A local file, opened for writing. Writes gather in a buffer of the platform's and reach the
 // file in large pieces; Close writes what is left and says whether everything arrived.
 class CFile {

@@ -9,6 +9,10 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesir
 LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
                      REGSAM samDesired, const void* lpSecurityAttributes, PHKEY phkResult,
                      LPDWORD lpdwDisposition);
+// The old calls: the key is opened with full access; RegSetValueW sets the default value of
+// lpSubKey (created when missing) to a REG_SZ text and takes its length from the text itself.
+LONG RegCreateKeyW(HKEY hKey, LPCWSTR lpSubKey, PHKEY phkResult);
+LONG RegSetValueW(HKEY hKey, LPCWSTR lpSubKey, DWORD dwType, LPCWSTR lpData, DWORD cbData);
 LONG RegCloseKey(HKEY hKey);
 LONG RegFlushKey(HKEY hKey);
 // For string types the data is host wide characters (cbData counts host bytes, terminator

@@ -40,6 +40,13 @@ BOOL SHGetPathFromIDListW(PIDLIST_ABSOLUTE pidl, LPWSTR pszPath);
 void CoTaskMemFree(void* pv);
 
 #ifndef _WIN32
+// Special folders of the machine.
+constexpr int CSIDL_COMMON_PROGRAMS = 0x0017;
+constexpr int CSIDL_COMMON_DESKTOPDIRECTORY = 0x0019;
+// The item list of a special folder, freed with CoTaskMemFree; E_INVALIDARG for an identifier
+// the system does not know, a failure HRESULT for a folder the machine does not have.
+HRESULT SHGetSpecialFolderLocation(HWND hwnd, int csidl, PIDLIST_ABSOLUTE* ppidl);
+
 // Shell file operations; only deletion is used.
 using FILEOP_FLAGS = WORD;
 struct SHFILEOPSTRUCTW {

@@ -7,7 +7,8 @@ packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev webkit2gtk-driver
   libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libgtest-dev
   xvfb xauth x11-utils xdotool openbox imagemagick python3 sqlite3 fonts-wqy-microhei
-  nginx curl zip p7zip-full
+  nginx curl zip unzip p7zip-full time liblnk-utils
+  dpkg-dev debian-archive-keyring
 )
 missing=()
 for p in "${packages[@]}"; do

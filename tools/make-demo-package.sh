@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
-# Builds the demo package: a small TessalyT6 product tree under "T6/", zipped with the
-# package password (traditional PKWARE encryption, Info-ZIP's zip -P), into OUT/download/T6.zip.
-#   make-demo-package.sh OUT
+# Builds the demo package into OUT/download/T6.zip: the demo product built by the host build
+# (T6.EXE, the report designer and the two COM servers, from BUILD/demo-product) and a few
+# hundred files in folders, some with Chinese names, packed by tools/make-package.
+#   make-demo-package.sh OUT [BUILD]
 set -euo pipefail
+cd "$(dirname "$0")/.."
 out=$(mkdir -p "$1" && realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-product="$work/T6"
-mkdir -p "$product/resources/app/template/Release"
-cat > "$product/T6.EXE" <<'PROGRAM'
-#!/bin/sh
-# The demo stand-in for the product program.
-echo "TessalyT6 (demo) started in $(pwd)"
-PROGRAM
-chmod +x "$product/T6.EXE"
+build=$(realpath "${2:-build/host}")
+[[ -x "$build/demo-product/T6.EXE" ]] || { echo "no demo product in $build/demo-product: build first" >&2; exit 1; }
+product=$(mktemp -d)
+trap 'rm -rf "$product"' EXIT
+release="$product/resources/app/template/Release"
+mkdir -p "$release"
+cp "$build/demo-product/T6.EXE" "$product/T6.EXE"
+cp "$build/demo-product/grdesigner6.exe" "$build/demo-product/grdes6.dll" "$build/demo-product/gregn6.dll" "$release/"
 printf 'TessalyT6 demo package\n' > "$product/readme.txt"
-mkdir -p "$out/download"
-rm -f "$out/download/T6.zip"
-(cd "$work" && zip -q -r -P q7Lm2xVr9TzK4 "$out/download/T6.zip" T6)
-echo "$out/download/T6.zip"
+# Folders of reports, templates and data, some named in Chinese, with contents of every kind:
+# text that compresses well and bytes that do not.
+folders=(resources/app/reports "resources/app/报表模板" resources/app/data "resources/app/数据/示例" docs "docs/帮助")
+for folder in "${folders[@]}"; do mkdir -p "$product/$folder"; done
+for i in $(seq 1 300); do
+  folder=${folders[$((i % ${#folders[@]}))]}
+  case $((i % 3)) in
+    0) name="报表$i.grf" ;;
+    1) name="report$i.txt" ;;
+    *) name="data$i.bin" ;;
+  esac
+  if ((i % 3 == 2)); then
+    head -c $((i * 37 % 8192 + 1)) /dev/urandom > "$product/$folder/$name"
+  else
+    for _ in $(seq 1 $((i % 20 + 1))); do echo "TessalyT6 demo content $i: 报表 $folder"; done > "$product/$folder/$name"
+  fi
+done
+tools/make-package "$product" "$out/download/T6.zip"

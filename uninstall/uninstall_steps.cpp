@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "app/installer_dialog.h"
+#include "install/com_registration.h"
 #include "install/installation_record.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -75,6 +76,11 @@ void CInternetInstallerDlg::RunUninstall() {
   if (!QueryRecordString(productFolder, record, L"Path")) {
     CloseRecordKey(record);
     return;
+  }
+  // The servers go before their files: each removes its own classes while it still can.
+  for (const WCHAR* value : {L"ComDllPath1", L"ComDllPath2"}) {
+    std::wstring server;
+    if (QueryRecordString(server, record, value)) CallComServerEntry(server, "DllUnregisterServer");
   }
   for (const WCHAR* value : kShortcutValues) {
     std::wstring shortcut;

@@ -1,5 +1,7 @@
 // Host platform: local wall-clock time for the framework's date class, and the wall clock that
 // tests may override.
+#include <unistd.h>
+
 #include <ctime>
 
 #include "overridable.h"
@@ -12,7 +14,7 @@ std::int64_t SystemWallClock() { return static_cast<std::int64_t>(std::time(null
 }  // namespace
 
 OverridableCalls& Overridable() {
-  static OverridableCalls calls{&SystemWallClock, 30000};
+  static OverridableCalls calls{&SystemWallClock, 30000, &::write};
   return calls;
 }
 

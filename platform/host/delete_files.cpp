@@ -1,4 +1,4 @@
-// Host platform: file attributes, folder removal, the shell's deletion and the backslash helper.
+// Host platform: file attributes, folder removal and the shell's deletion.
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "errors.h"
+#include "file_handles.h"
 #include "file_paths.h"
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -21,9 +22,16 @@ bool Fail(DWORD error) {
   return false;
 }
 
-// Removes one entry of a folder being emptied; links are removed themselves.
+// Set when an entry of a folder being emptied stays.
+thread_local bool t_entryStayed = false;
+
+// Removes one entry of a folder being emptied; links are removed themselves. A file in use
+// stays, and so do the folders above it; the rest still goes.
 int RemoveEntry(const char* path, const struct stat*, int type, FTW*) {
-  return (type == FTW_DP ? rmdir(path) : unlink(path)) == 0 ? 0 : -1;
+  const bool removed = type == FTW_DP ? rmdir(path) == 0
+                                      : !host::FileHeldAgainstDeletion(path) && unlink(path) == 0;
+  if (!removed) t_entryStayed = true;
+  return 0;
 }
 
 // One item of a shell deletion: a file, a link, or a folder with everything in it.
@@ -33,10 +41,14 @@ DWORD DeleteItem(LPCWSTR item) {
   const DWORD attributes = host::HostFileAttributes(hostPath);
   if (attributes == INVALID_FILE_ATTRIBUTES) return ERROR_FILE_NOT_FOUND;
   const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-  if (!folder) return unlink(hostPath.c_str()) == 0 ? ERROR_SUCCESS : host::ErrorFromErrno(errno);
+  if (!folder) {
+    if (host::FileHeldAgainstDeletion(hostPath)) return ERROR_SHARING_VIOLATION;
+    return unlink(hostPath.c_str()) == 0 ? ERROR_SUCCESS : host::ErrorFromErrno(errno);
+  }
   // Depth first and without following links: a link inside goes, what it leads to stays.
-  return nftw(hostPath.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS) == 0 ? ERROR_SUCCESS
-                                                                           : host::ErrorFromErrno(errno);
+  t_entryStayed = false;
+  if (nftw(hostPath.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS) != 0) return host::ErrorFromErrno(errno);
+  return t_entryStayed ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -75,17 +87,6 @@ BOOL RemoveDirectoryW(LPCWSTR lpPathName) {
     return unlink(hostPath.c_str()) == 0 ? TRUE : Fail(host::ErrorFromErrno(errno));
   if (rmdir(hostPath.c_str()) == 0) return TRUE;
   return Fail(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : host::ErrorFromErrno(errno));
-}
-
-LPWSTR PathAddBackslashW(LPWSTR pszPath) {
-  if (!pszPath) return nullptr;
-  std::size_t length = std::wcslen(pszPath);
-  if (length > 0 && pszPath[length - 1] != L'\\') {
-    if (length + 1 >= MAX_PATH) return nullptr;
-    pszPath[length++] = L'\\';
-    pszPath[length] = L'\0';
-  }
-  return pszPath + length;
 }
 
 int SHFileOperationW(SHFILEOPSTRUCTW* lpFileOp) {

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <vector>
 
+#include "code_pages_host.h"
 #include "text.h"
 
 namespace host {
@@ -72,6 +73,12 @@ std::string ApplyKey(const std::string& section, const std::string& key, const s
       out.*field.member = static_cast<std::uint32_t>(number);
       return {};
     }
+    if (key == "ansi_code_page") {
+      if (!ParseUnsigned(value, number) || number > 0xFFFFFFFFull || !CodePageKnown(static_cast<std::uint32_t>(number)))
+        return "'ansi_code_page' needs a code page number this host can convert (936, 1252, 65001, ...)";
+      out.ansiCodePage = static_cast<std::uint32_t>(number);
+      return {};
+    }
     if (key == "version_query_fails") {
       if (value != "0" && value != "1") return "'version_query_fails' needs 0 or 1";
       out.versionQueryFails = value == "1";
@@ -88,7 +95,18 @@ std::string ApplyKey(const std::string& section, const std::string& key, const s
   }
   if (section == "printer") {
     if (key != "default") return "unknown key '" + key + "' in [printer]";
+    // The spooler keeps a printer as one registry key and records the default as "NAME,driver,port".
+    if (value.find_first_of("\\,") != std::string::npos) return "a printer name cannot hold ',' or '\\'";
     out.defaultPrinter = value;
+    return {};
+  }
+  if (section == "folders") {
+    bool MachineDescription::*member = key == "common_desktop"    ? &MachineDescription::commonDesktop
+                                       : key == "common_programs" ? &MachineDescription::commonPrograms
+                                                                  : nullptr;
+    if (!member) return "unknown key '" + key + "' in [folders]";
+    if (value != "0" && value != "1") return "'" + key + "' needs 0 or 1";
+    out.*member = value == "1";
     return {};
   }
   if (section.empty()) return "key '" + key + "' outside any section";
@@ -96,15 +114,16 @@ std::string ApplyKey(const std::string& section, const std::string& key, const s
 }
 
 // A comment is a line whose first visible character is ';' or '#', or the rest of a line from a
-// ';' or '#' that stands apart, with white space before it and white space or nothing after it.
-// One inside a value ("HP #2", "a;b") is part of the value.
+// ';' after white space, or from a '#' that stands apart (white space before it, white space or
+// nothing after it). One inside a value ("HP #2", "a;b") is part of the value.
 std::size_t CommentStart(const std::string& line) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
   const std::size_t first = line.find_first_not_of(" \t");
   if (first != std::string::npos && (line[first] == ';' || line[first] == '#')) return first;
   for (std::size_t i = 1; i < line.size(); ++i) {
-    if ((line[i] == ';' || line[i] == '#') && blank(line[i - 1]) && (i + 1 == line.size() || blank(line[i + 1])))
-      return i;
+    if (!blank(line[i - 1])) continue;
+    if (line[i] == ';') return i;
+    if (line[i] == '#' && (i + 1 == line.size() || blank(line[i + 1]))) return i;
   }
   return std::string::npos;
 }
@@ -170,7 +189,7 @@ bool ParseMachineDescription(const std::string& text, const std::string& fileNam
         problem = "a section header needs the form [name]";
       } else {
         section = Lower(Trim(content.substr(1, content.size() - 2)));
-        bool known = section == "windows" || section == "printer" ||
+        bool known = section == "windows" || section == "printer" || section == "folders" ||
                      (section.size() == 7 && section.compare(0, 6, "drive.") == 0 &&
                       std::isalpha(static_cast<unsigned char>(section[6])));
         if (!known) problem = "unknown section [" + section + "]";
@@ -224,6 +243,9 @@ bool LoadEmulatedMachine(std::string& error) {
     return false;
   }
   UseEmulatedMachine(machineRoot, description);
+  // Programs started from here (the product, the installer from its shortcut) find the same
+  // machine wherever their working folder is.
+  setenv("T6_HOST_ROOT", machineRoot.c_str(), 1);
   return true;
 }
 
@@ -241,7 +263,12 @@ bool Is64BitMachine() { return Machine().processorArchitecture == 9; }
 std::optional<std::string> HostPathFromWindows(const std::wstring& windowsPath) {
   if (windowsPath.size() < 2 || windowsPath[1] != L':' || !std::iswalpha(windowsPath[0]) || windowsPath[0] > 0x7F)
     return std::nullopt;
-  std::string host = State().root + "/drive_" + static_cast<char>(std::tolower(static_cast<int>(windowsPath[0])));
+  const char letter = static_cast<char>(std::tolower(static_cast<int>(windowsPath[0])));
+  std::string host = State().root + "/drive_" + letter;
+  struct stat drive {};
+  // Drive Z: is the host's root folder unless the machine has a drive Z: of its own, as under
+  // Wine: it names the program's own file and other files outside the machine.
+  if (letter == 'z' && stat(host.c_str(), &drive) != 0) host.clear();
   std::string rest = Utf8FromWide(windowsPath.substr(2));
   bool resolving = true;  // components below a missing one are taken as written
   std::size_t pos = 0;

@@ -17,9 +17,14 @@ struct MachineDescription {
   std::uint32_t serverR2 = 0;
   std::uint32_t processorArchitecture = 9;
   bool versionQueryFails = false;
+  // The ANSI code page (CP_ACP): 936 (simplified Chinese, GBK) as on the product's users' systems.
+  std::uint32_t ansiCodePage = 936;
   // Free space reported per drive letter (lower case), overriding the real free space.
   std::map<char, std::uint64_t> freeBytes;
   std::string defaultPrinter;  // empty: the machine has no printer
+  // The all-users special folders; a machine may be described without either of them.
+  bool commonDesktop = true;
+  bool commonPrograms = true;
 };
 
 // Parses machine.ini text. On failure returns false and sets error to "FILE:LINE: reason".

@@ -14,6 +14,7 @@
 
 #include "emulated_machine.h"
 #include "errors.h"
+#include "file_handles.h"
 #include "file_paths.h"
 
 namespace host {
@@ -73,11 +74,60 @@ BOOL DeleteFileW(LPCWSTR lpFileName) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  // A file that this process holds open without delete sharing stays, as on Windows.
+  if (host::FileHeldAgainstDeletion(hostPath)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
   if (unlink(hostPath.c_str()) != 0) {
     SetLastError(host::ErrorFromErrno(errno));
     return FALSE;
   }
   return TRUE;
+}
+
+BOOL CreateDirectoryW(LPCWSTR lpPathName, const void*) {
+  auto hostPath = lpPathName ? host::HostPathFromWindows(lpPathName) : std::nullopt;
+  if (!hostPath) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  if (!host::ValidWindowsName(lpPathName)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
+  if (mkdir(hostPath->c_str(), 0755) != 0) {
+    SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : host::ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL PathRemoveFileSpecW(LPWSTR pszPath) {
+  if (!pszPath || !*pszPath) return FALSE;
+  std::wstring path = pszPath;
+  // The root stays: "c:\" and "\\server\share" have no file name to remove.
+  std::size_t rootEnd = 0;
+  if (path.size() >= 2 && path[1] == L':') rootEnd = path.size() >= 3 && path[2] == L'\\' ? 3 : 2;
+  else if (!path.empty() && path[0] == L'\\') rootEnd = 1;
+  const std::size_t slash = path.rfind(L'\\');
+  std::wstring result;
+  if (slash == std::wstring::npos || slash < rootEnd) result = path.substr(0, rootEnd);
+  else result = path.substr(0, slash);
+  const bool changed = result != path;
+  std::wcscpy(pszPath, result.c_str());
+  return changed ? TRUE : FALSE;
+}
+
+LPWSTR PathAddBackslashW(LPWSTR pszPath) {
+  if (!pszPath) return nullptr;
+  std::size_t length = std::wcslen(pszPath);
+  if (length > 0 && pszPath[length - 1] != L'\\') {
+    if (length + 1 >= MAX_PATH) return nullptr;
+    pszPath[length++] = L'\\';
+    pszPath[length] = L'\0';
+  }
+  return pszPath + length;
 }
 
 BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAvailableToCaller,

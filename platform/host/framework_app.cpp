@@ -9,6 +9,7 @@
 
 #include "emulated_machine.h"
 #include "message_queue.h"
+#include "spooler.h"
 #include "platform/framework.h"
 #include "text.h"
 
@@ -99,6 +100,8 @@ int RunApplication(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", appName.c_str(), error.c_str());
     return 2;
   }
+  // The machine's printer and forms are there from its first start, as on Windows.
+  host::PrepareSpooler();
   if (!gtk_init_check(&argc, &argv)) {
     std::fprintf(stderr, "%s: cannot open the display (is DISPLAY set?)\n", appName.c_str());
     return 1;

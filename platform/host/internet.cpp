@@ -2,6 +2,7 @@
 #include <curl/curl.h>
 #include <glib.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <cwchar>
@@ -47,6 +48,7 @@ constexpr ErrorText kErrorTexts[] = {
 // What a few transfer failures mean here, in the words the user reads.
 const wchar_t* const kTooManyRedirects = L"服务器转向的次数过多（超过 10 次），可能转向成了循环";
 const wchar_t* const kRedirectToOtherProtocol = L"服务器把下载转向了 HTTP 和 HTTPS 以外的协议，没有跟随";
+const wchar_t* const kRedirectToHttp = L"服务器把 HTTPS 下载转向了不加密的 HTTP，没有跟随";
 const wchar_t* const kHeadersTooLarge = L"服务器答复的头部过大，无法处理";
 const wchar_t* const kNoHttpStatus = L"服务器的答复没有 HTTP 状态行（不是 HTTP/1.x 的答复）";
 const wchar_t* const kLengthsDisagree = L"服务器答复的长度（Content-Length）前后矛盾，安装包不可信";
@@ -92,6 +94,7 @@ class HttpTransfer {
  public:
   HttpTransfer(const std::string& url, const std::string& agent) {
     InitialiseCurlOnce();
+    m_firstUrl = url;
     m_easy = curl_easy_init();
     m_multi = curl_multi_init();
     if (!m_easy || !m_multi) Raise(ERROR_INTERNET_INTERNAL_ERROR);
@@ -99,8 +102,10 @@ class HttpTransfer {
     curl_easy_setopt(m_easy, CURLOPT_USERAGENT, agent.c_str());
     // An HTTP request, and redirects to HTTP or HTTPS only: a redirect must not turn the
     // package into an FTP, file or any other download.
+    // An HTTPS package is never redirected to plain HTTP, as WinINet refuses it by default.
     curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, IsHttps(url) ? "https" : "http,https");
+    curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_curlError);
     curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
@@ -181,10 +186,13 @@ class HttpTransfer {
     switch (m_result) {
       case CURLE_TOO_MANY_REDIRECTS: Raise(ERROR_HTTP_REDIRECT_FAILED, kTooManyRedirects);
       case CURLE_UNSUPPORTED_PROTOCOL:
-        // After a redirect answer, curl refused where it pointed; with no status line at all,
-        // the server answered like HTTP/0.9. Otherwise the address itself is not HTTP.
-        if (m_lastStatus >= 300 && m_lastStatus < 400) Raise(ERROR_HTTP_REDIRECT_FAILED, kRedirectToOtherProtocol);
-        if (!m_sawStatusLine && IsHttpAddress()) Raise(ERROR_HTTP_INVALID_SERVER_RESPONSE, kNoHttpStatus);
+        // An answer without a status line (HTTP/0.9, also after a redirect); a redirect whose
+        // address curl refused to follow; otherwise the address itself is not HTTP.
+        if (std::strstr(m_curlError, "HTTP/0.9")) Raise(ERROR_HTTP_INVALID_SERVER_RESPONSE, kNoHttpStatus);
+        if (m_lastStatus >= 300 && m_lastStatus < 400) {
+          Raise(ERROR_HTTP_REDIRECT_FAILED, IsHttps(m_firstUrl) && IsHttp(m_location) ? kRedirectToHttp
+                                                                                      : kRedirectToOtherProtocol);
+        }
         Raise(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
       case CURLE_OUT_OF_MEMORY:
         // curl gives up on a header block beyond its limit this way.
@@ -194,11 +202,8 @@ class HttpTransfer {
     }
   }
 
-  bool IsHttpAddress() const {
-    char* url = nullptr;
-    curl_easy_getinfo(m_easy, CURLINFO_EFFECTIVE_URL, &url);
-    return url && (g_ascii_strncasecmp(url, "http://", 7) == 0 || g_ascii_strncasecmp(url, "https://", 8) == 0);
-  }
+  static bool IsHttp(const std::string& url) { return g_ascii_strncasecmp(url.c_str(), "http://", 7) == 0; }
+  static bool IsHttps(const std::string& url) { return g_ascii_strncasecmp(url.c_str(), "https://", 8) == 0; }
 
   // Content-Length as the header gives it (a list of equal values is one value); false when it
   // is no number or the list disagrees with itself or with an earlier header.
@@ -245,7 +250,6 @@ class HttpTransfer {
     const std::string line(data, size * count);
     if (line.rfind("HTTP/", 0) == 0) {
       // A new response (after a redirect or an interim answer): its own headers count.
-      transfer->m_sawStatusLine = true;
       transfer->m_announcedLength.clear();
       transfer->m_lengthsDisagree = false;
       // "HTTP/1.1 404 Not Found": keep the reason phrase for the error text.
@@ -259,6 +263,10 @@ class HttpTransfer {
       transfer->m_lastStatus = status;
       // Interim answers and redirects that curl follows are not the response yet.
       if (status >= 200 && (status < 300 || status >= 400)) transfer->m_headersDone = true;
+    } else if (line.size() > 9 && g_ascii_strncasecmp(line.c_str(), "location:", 9) == 0) {
+      transfer->m_location = line.substr(9);
+      while (!transfer->m_location.empty() && std::isspace(static_cast<unsigned char>(transfer->m_location.front())))
+        transfer->m_location.erase(transfer->m_location.begin());
     } else if (line.size() > 15 && g_ascii_strncasecmp(line.c_str(), "content-length:", 15) == 0) {
       if (!transfer->TakeLength(line.substr(15))) transfer->m_lengthsDisagree = true;
     }
@@ -284,9 +292,11 @@ class HttpTransfer {
   std::size_t m_readPos = 0;
   std::size_t m_progressBytes = 0;  // header and body bytes so far: the time-out's measure
   std::string m_reason;
+  std::string m_firstUrl;
+  std::string m_location;         // the last redirect's address, as the server wrote it
+  char m_curlError[CURL_ERROR_SIZE] = {};
   std::string m_announcedLength;  // this response's Content-Length, as written
   long m_lastStatus = 0;
-  bool m_sawStatusLine = false;
   bool m_lengthsDisagree = false;
   bool m_headersDone = false;
   bool m_paused = false;

@@ -2,6 +2,7 @@
 #include "platform/registry.h"
 
 #include <cstring>
+#include <cwchar>
 #include <mutex>
 #include <unordered_set>
 
@@ -285,6 +286,25 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY 
 LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSAM samDesired, const void*,
                      PHKEY phkResult, LPDWORD lpdwDisposition) {
   return Guarded([&] { return OpenOrCreate(hKey, lpSubKey, samDesired, true, phkResult, lpdwDisposition); });
+}
+
+LONG RegCreateKeyW(HKEY hKey, LPCWSTR lpSubKey, PHKEY phkResult) {
+  return RegCreateKeyExW(hKey, lpSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, phkResult,
+                         nullptr);
+}
+
+LONG RegSetValueW(HKEY hKey, LPCWSTR lpSubKey, DWORD dwType, LPCWSTR lpData, DWORD) {
+  if (dwType != REG_SZ || !lpData) return ERROR_INVALID_PARAMETER;
+  const auto size = static_cast<DWORD>((std::wcslen(lpData) + 1) * sizeof(WCHAR));
+  const auto* data = reinterpret_cast<const BYTE*>(lpData);
+  if (!lpSubKey || !*lpSubKey) return RegSetValueExW(hKey, nullptr, 0, REG_SZ, data, size);
+  HKEY key = nullptr;
+  if (LONG error = RegCreateKeyExW(hKey, lpSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                                   &key, nullptr))
+    return error;
+  const LONG result = RegSetValueExW(key, nullptr, 0, REG_SZ, data, size);
+  RegCloseKey(key);
+  return result;
 }
 
 LONG RegCloseKey(HKEY hKey) {

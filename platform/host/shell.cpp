@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "emulated_machine.h"
+#include "item_id_list.h"
 #include "overridable.h"
 #include "text.h"
 
@@ -63,10 +64,6 @@ std::int64_t _time64(std::int64_t* timer) {
   if (timer) *timer = now;
   return now;
 }
-
-struct ITEMIDLIST {
-  std::string hostPath;
-};
 
 PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* lpbi) {
   const std::string title = host::Utf8FromWide(lpbi && lpbi->lpszTitle ? lpbi->lpszTitle : L"");

@@ -4,11 +4,14 @@
 #include <mutex>
 #include <thread>
 
+#include "handle.h"
 #include "platform/framework.h"
+
+namespace {
 
 // A thread handle: lets the user-interface thread wait, with a time limit, for a worker's end,
 // and holds the worker's pause count.
-struct HANDLE__ {
+struct ThreadHandle : HANDLE__ {
   std::mutex lock;
   std::condition_variable ended;
   std::condition_variable resumed;
@@ -16,15 +19,19 @@ struct HANDLE__ {
   DWORD pauses = 0;
 };
 
-namespace {
-thread_local HANDLE__* t_currentWorker = nullptr;
+thread_local ThreadHandle* t_currentWorker = nullptr;
+
+ThreadHandle* AsThread(HANDLE handle) {
+  return host::PointsToObject(handle) ? dynamic_cast<ThreadHandle*>(handle) : nullptr;
+}
+
 }  // namespace
 
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int, UINT, DWORD, void*) {
   // Thread objects live as long as the process: the dialog may still ask about a worker that
   // has ended, and the process is short-lived.
   auto* thread = new CWinThread;
-  auto* handle = new HANDLE__;
+  auto* handle = new ThreadHandle;
   thread->m_hThread = handle;
   std::thread([proc, param, handle] {
     t_currentWorker = handle;
@@ -36,7 +43,8 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int, UINT, DWORD, 
   return thread;
 }
 
-DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+  ThreadHandle* handle = AsThread(object);
   if (!handle) return WAIT_FAILED;
   std::unique_lock guard(handle->lock);
   auto isFinished = [handle] { return handle->finished; };
@@ -49,21 +57,23 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 DWORD CWinThread::SuspendThread() {
-  if (!m_hThread) return static_cast<DWORD>(-1);
-  std::lock_guard guard(m_hThread->lock);
-  return m_hThread->pauses++;
+  ThreadHandle* handle = AsThread(m_hThread);
+  if (!handle) return static_cast<DWORD>(-1);
+  std::lock_guard guard(handle->lock);
+  return handle->pauses++;
 }
 
 DWORD CWinThread::ResumeThread() {
-  if (!m_hThread) return static_cast<DWORD>(-1);
-  std::lock_guard guard(m_hThread->lock);
-  const DWORD previous = m_hThread->pauses;
-  if (m_hThread->pauses > 0 && --m_hThread->pauses == 0) m_hThread->resumed.notify_all();
+  ThreadHandle* handle = AsThread(m_hThread);
+  if (!handle) return static_cast<DWORD>(-1);
+  std::lock_guard guard(handle->lock);
+  const DWORD previous = handle->pauses;
+  if (handle->pauses > 0 && --handle->pauses == 0) handle->resumed.notify_all();
   return previous;
 }
 
 void WorkerCheckpoint() {
-  HANDLE__* self = t_currentWorker;
+  ThreadHandle* self = t_currentWorker;
   if (!self) return;
   std::unique_lock guard(self->lock);
   self->resumed.wait(guard, [self] { return self->pauses == 0; });

@@ -329,3 +329,13 @@ class ScreenTestCase(unittest.TestCase):
         session = Session(self.x, self.machine, args)
         self.addCleanup(session.close)
         return session
+
+    def start_installation(self):
+        """A session on a roomy machine that has clicked "立即安装" and shows page 134."""
+        session = self.open_session()
+        session.wait_for_page(132)
+        wait_for(lambda: "51200MB" in session.execute("return document.getElementById('Info').innerHTML"),
+                 what="the location check")
+        session.click("ifSetup")
+        session.wait_for_page(134)
+        return session

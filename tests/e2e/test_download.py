@@ -18,13 +18,7 @@ class DownloadTest(ScreenTestCase):
         self.new_machine(ROOMY)
 
     def install(self):
-        session = self.open_session()
-        session.wait_for_page(132)
-        wait_for(lambda: "51200MB" in session.execute("return document.getElementById('Info').innerHTML"),
-                 what="the location check")
-        session.click("ifSetup")
-        session.wait_for_page(134)
-        return session
+        return self.start_installation()
 
     def text(self, session, element_id):
         return session.execute(f"return document.getElementById('{element_id}').innerText")

@@ -124,6 +124,16 @@ class StartupTest(ScreenTestCase):
         with open(database, "rb") as f:
             self.assertEqual(junk, f.read())
 
+    def test_machine_printer_is_the_default_from_the_first_start(self):
+        self.new_machine("[printer]\ndefault = Office Printer\n")
+        session = self.start()
+        session.wait_for_page(132)
+        printers = self.machine.reg("query", r"HKLM\SYSTEM\CurrentControlSet\Control\Print\Printers").stdout
+        self.assertIn(r"\Print\Printers\Office Printer", printers)
+        device = self.machine.reg("query", r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows",
+                                  "/v", "Device").stdout
+        self.assertIn("Device    REG_SZ    Office Printer,winspool,Ne00:", device)
+
     def test_malformed_machine_description_stops_with_file_and_line(self):
         ini = os.path.join(self.machine.root, "machine.ini")
         with open(ini, "w", encoding="utf-8") as f:

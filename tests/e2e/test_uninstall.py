@@ -2,9 +2,15 @@
 it, "继续卸载" clicked through WebKitWebDriver, page 131, and what is left on the machine."""
 
 import os
+import re
+import shutil
+import subprocess
+import tempfile
 import unittest
 
-from harness import RECORD_KEY, ScreenTestCase, wait_for
+import harness
+from harness import RECORD_KEY, ROOMY, DownloadHost, ScreenTestCase, Session, wait_for
+from test_install import CLASSES, FORMS_KEY, make_package
 
 INSTALL = "c:\\Program Files (x86)\\Tessaly\\"
 PRODUCT = INSTALL + "T6\\"
@@ -73,6 +79,73 @@ class UninstallTest(ScreenTestCase):
         wait_for(lambda: not session._children(), what="the program to end")
         again = self.open_session()
         again.wait_for_page(132)
+
+    def link_info(self, windows_path):
+        """Target, arguments and working folder of a shortcut, as lnkinfo reads them."""
+        out = subprocess.run(["lnkinfo", self.machine.host_path(windows_path)], check=True, capture_output=True,
+                             text=True).stdout
+        field = lambda name: re.search(rf"^\s*{name}\s*:\s*(.*)$", out, re.M).group(1).strip()
+        return field("Local path"), field("Command line arguments"), field("Working directory")
+
+    def test_installed_demo_is_removed_through_the_uninstall_shortcut(self):
+        self.new_machine(ROOMY + "[printer]\ndefault = Office Printer\n")
+        www = tempfile.mkdtemp(prefix="t6-www-")
+        self.addCleanup(shutil.rmtree, www, True)
+        # Enough files that the deletion's progress lines stay on page 130 a while.
+        make_package(www, 4000)
+        host = DownloadHost(www)
+        self.addCleanup(host.close)
+        installing = self.start_installation()
+        installing.wait_for_page(136, timeout=180)
+        installing.click_ending_the_program("BtnClose")
+        wait_for(lambda: not installing._children(), what="the installation to end")
+        for clsid in CLASSES:
+            self.assertEqual(0, self.machine.reg("query", f"HKCR\\CLSID\\{clsid}", check=False).returncode)
+
+        target, arguments, folder = self.link_info(GROUP + "卸载TessalyT6.lnk")
+        self.assertTrue(target.upper().startswith("Z:\\"), target)
+        self.assertEqual(os.path.realpath(harness.PROGRAM), os.path.realpath(target[2:].replace("\\", "/")))
+        self.assertEqual("-u", arguments)
+        self.assertTrue(os.path.isdir(folder[2:].replace("\\", "/")), folder)
+        self.machine.reg("add", "HKLM\\Software\\Halvexo\\OtherProduct", "/v", "Path", "/t", "REG_SZ", "/d",
+                         "c:\\Other\\", "/f")
+        outside = self.make_file("c:\\Users\\Public\\Documents\\Reports\\monthly.grf")
+        os.symlink(os.path.dirname(outside), self.machine.host_path(PRODUCT + "Reports"))
+
+        session = Session(self.x, self.machine, [arguments])
+        self.addCleanup(session.close)
+        session.wait_for_page(129)
+        wait_for(lambda: session.execute("return document.getElementById('UseDay').innerText") == "0",
+                 what="the days of use")
+        session.click("BtnRemove")
+        lines = set()
+
+        def progress_or_end():
+            if session.url().endswith("/131"):
+                return True
+            line = session.execute("var e = document.getElementById('DeleteInfo'); return e ? e.innerText : null")
+            if line and line.startswith("正在删除："):
+                lines.add(line)
+            return False
+        wait_for(progress_or_end, timeout=60, interval=0.01, what="page 131")
+        session.wait_for_page(131)
+        self.assertTrue(lines, "progress lines were shown on page 130")
+        for line in lines:
+            self.assertRegex(line, r"^正在删除：\[\d+%\] [cC]:\\Program Files \(x86\)\\Tessaly\\T6\\")
+
+        self.assertNotEqual(0, self.machine.reg("query", RECORD_KEY, check=False).returncode)
+        self.assertIn("OtherProduct", self.machine.reg("query", "HKLM\\Software\\Halvexo").stdout)
+        self.assertNotEqual(0, self.machine.reg("query", "HKCR\\.grf", check=False).returncode)
+        self.assertNotEqual(0, self.machine.reg("query", "HKCR\\grffile", check=False).returncode)
+        for clsid in CLASSES:
+            self.assertNotEqual(0, self.machine.reg("query", f"HKCR\\CLSID\\{clsid}", check=False).returncode)
+        for shortcut in SHORTCUTS:
+            self.assertFalse(os.path.lexists(self.machine.host_path(shortcut)), shortcut)
+        self.assertFalse(os.path.lexists(self.machine.host_path(PRODUCT)))
+        self.assertTrue(os.path.isdir(self.machine.host_path(INSTALL)))
+        self.assertTrue(os.path.isdir(self.machine.host_path(GROUP)))
+        self.assertTrue(os.path.isfile(outside))
+        self.assertIn("HV2", self.machine.reg("query", FORMS_KEY).stdout, "the paper forms stay")
 
 
 if __name__ == "__main__":

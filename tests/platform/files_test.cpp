@@ -171,6 +171,22 @@ TEST(ShellDelete, RemovesFilesAndWholeFoldersButNotWhatLinksLeadTo) {
   EXPECT_FALSE(Exists(Drive(machine) + "/second.txt"));
 }
 
+TEST(DeleteFile, AFileHeldOpenWithoutSharingStaysForEveryDeletion) {
+  TestMachine machine;
+  MakeFile(Drive(machine) + "/T6/bin/gregn6.dll");
+  HANDLE held = CreateFileW(L"c:\\T6\\bin\\gregn6.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  SetLastError(0);
+  EXPECT_FALSE(DeleteFileW(L"c:\\T6\\bin\\gregn6.dll"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+  EXPECT_NE(0, ShellDelete(L"c:\\T6\\bin\\gregn6.dll"));
+  EXPECT_NE(0, ShellDelete(L"c:\\T6"));
+  EXPECT_TRUE(Exists(Drive(machine) + "/T6/bin/gregn6.dll"));
+  CloseHandle(held);
+  EXPECT_EQ(0, ShellDelete(L"c:\\T6"));
+  EXPECT_FALSE(Exists(Drive(machine) + "/T6"));
+}
+
 TEST(PathAddBackslash, AddsOneUnlessPresentOrWithoutRoom) {
   const std::pair<std::wstring, std::wstring> cases[] = {
       {L"c:\\T6", L"c:\\T6\\"},

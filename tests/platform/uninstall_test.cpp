@@ -12,6 +12,7 @@
 
 #include "dialog_probe.h"
 #include "install/installation_record.h"
+#include "platform/files.h"
 #include "platform/registry.h"
 #include "resources/resource_ids.h"
 #include "unit/file_tree.h"
@@ -187,6 +188,25 @@ TEST_F(Uninstall, EachFileIsReportedInSearchOrderAndTheLastReportShowsPage131) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Halvexo"));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L".grf"));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"grffile"));
+}
+
+TEST_F(Uninstall, AFileInUseIsReportedAndStaysWithItsFoldersAndPage131Follows) {
+  WriteRecord(kProduct);
+  MakeFile(Product("/T6.EXE"));
+  MakeFile(Product("/resources/app/template/Release/gregn6.dll"));
+  MakeFile(Product("/resources/app/index.html"));
+  // Held open without sharing, as a running product holds its library.
+  const std::wstring inUse = kProduct + L"resources\\app\\template\\Release\\gregn6.dll";
+  HANDLE held = CreateFileW(inUse.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  const auto dialog = RunUninstallFlow(L"131");
+  CloseHandle(held);
+  EXPECT_EQ(L"131", dialog->pages.back());
+  ASSERT_EQ(3u, dialog->reports.size());
+  EXPECT_EQ(inUse, dialog->reports[1].path);
+  EXPECT_TRUE(Exists(Product("/resources/app/template/Release/gregn6.dll")));
+  EXPECT_FALSE(Exists(Product("/resources/app/index.html")));
+  EXPECT_FALSE(Exists(Product("/T6.EXE")));
 }
 
 TEST_F(Uninstall, NoFilesOrFewerThanCountedStillEndOnPage131) {

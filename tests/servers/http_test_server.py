@@ -15,6 +15,7 @@ Paths:
   /bigheader/N          a header line of N bytes before the answer
   /http09/N             N bytes with no status line or headers at all
   /toftp/N              redirects to an FTP server of its own that serves N bytes
+  /to09/N               redirects to /http09/N
 
     python3 http_test_server.py [PORT [PACKAGE_ROUTE]]
 
@@ -112,6 +113,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif kind == "http09":
                 self.wfile.write(pattern(numbers[0]))
                 self.close_connection = True
+            elif kind == "to09":
+                self.send_response(302)
+                self.send_header("Location", f"/http09/{numbers[0]}")
+                self.send_header("Content-Length", "0")
+                self.end_headers()
             elif kind == "toftp":
                 port = FtpServer.start(pattern(numbers[0]))
                 self.send_response(302)
@@ -135,12 +141,18 @@ class FtpServer:
     @staticmethod
     def start(data):
         listener = socket.create_server(("127.0.0.1", 0))
+        listener.settimeout(10)  # a client that never comes (the redirect was refused) ends it
         threading.Thread(target=FtpServer.serve, args=(listener, data), daemon=True).start()
         return listener.getsockname()[1]
 
     @staticmethod
     def serve(listener, data):
-        control, _ = listener.accept()
+        try:
+            control, _ = listener.accept()
+        except socket.timeout:
+            listener.close()
+            return
+        control.settimeout(10)
         reader = control.makefile("rb")
         control.sendall(b"220 ready\r\n")
         for raw in reader:

@@ -226,6 +226,7 @@ TEST_F(DownloadTest, FailuresAreReportedWithAClearText) {
       {"/loop", L"转向的次数过多", false, false},
       {"/bigheader/300000", L"头部过大", false, false},
       {"/http09/100", L"没有 HTTP 状态行", false, false},
+      {"/to09/100", L"没有 HTTP 状态行", false, false},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(machine.Root() + "/drive_c");

@@ -27,7 +27,10 @@ TEST(MachineDescription, FullFileIsRead) {
       "[Drive.D]\n"
       "free_bytes = 0\n"
       "[printer]\n"
-      "default = Office Printer\n";
+      "default = Office Printer\n"
+      "[folders]\n"
+      "common_desktop = 0\n"
+      "common_programs = 0\n";
   host::MachineDescription machine;
   std::string error;
   ASSERT_TRUE(host::ParseMachineDescription(ini, "machine.ini", machine, error)) << error;
@@ -40,6 +43,8 @@ TEST(MachineDescription, FullFileIsRead) {
   EXPECT_EQ(53687091200ull, machine.freeBytes.at('c'));
   EXPECT_EQ(0ull, machine.freeBytes.at('d'));
   EXPECT_EQ("Office Printer", machine.defaultPrinter);
+  EXPECT_FALSE(machine.commonDesktop);
+  EXPECT_FALSE(machine.commonPrograms);
 }
 
 TEST(MachineDescription, EmptyFileIsA64BitWindows10WorkstationWithoutPrinter) {
@@ -52,6 +57,8 @@ TEST(MachineDescription, EmptyFileIsA64BitWindows10WorkstationWithoutPrinter) {
   EXPECT_EQ(9u, machine.processorArchitecture);
   EXPECT_TRUE(machine.freeBytes.empty());
   EXPECT_TRUE(machine.defaultPrinter.empty());
+  EXPECT_TRUE(machine.commonDesktop);
+  EXPECT_TRUE(machine.commonPrograms);
 }
 
 TEST(MachineDescription, MalformedLinesAreNamedByFileAndLine) {
@@ -68,6 +75,10 @@ TEST(MachineDescription, MalformedLinesAreNamedByFileAndLine) {
       {"[drive.c]\nfree_bytes = 12GB\n", "m.ini:2: 'free_bytes' needs a whole number of bytes"},
       {"[windows]\njust words\n", "m.ini:2: expected 'key = value'"},
       {"[windows]\nversion_query_fails = yes\n", "m.ini:2: 'version_query_fails' needs 0 or 1"},
+      {"[folders]\ncommon_desktop = no\n", "m.ini:2: 'common_desktop' needs 0 or 1"},
+      {"[folders]\ncommon_startup = 0\n", "m.ini:2: unknown key 'common_startup' in [folders]"},
+      {"[printer]\ndefault = Office,Printer\n", "m.ini:2: a printer name cannot hold ',' or '\\'"},
+      {"[printer]\ndefault = \\\\server\\Printer\n", "m.ini:2: a printer name cannot hold"},
   };
   for (const auto& c : cases) {
     host::MachineDescription machine;
@@ -92,7 +103,7 @@ TEST(MachineDescription, LoadingRefusesAMissingRootAndReportsTheIniFile) {
 TEST(MachineDescription, CommentsStartOnlyAtALineStartOrAfterWhiteSpace) {
   host::MachineDescription machine;
   std::string error;
-  ASSERT_TRUE(host::ParseMachineDescription("# machine\n[windows]\nmajor = 6 ; six\nminor = 1\t# one\n"
+  ASSERT_TRUE(host::ParseMachineDescription("# machine\n[windows]\nmajor = 6 ;six\nminor = 1\t# one\n"
                                             "[printer]\ndefault = HP #2;A4  ; the office printer\n",
                                             "m.ini", machine, error))
       << error;

@@ -11,42 +11,9 @@
 
 #include "platform/registry.h"
 #include "test_machine.h"
+#include "tool_run.h"
 
 namespace {
-
-struct ToolRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string Quoted(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Runs the real t6-reg on the test's machine; `input` is what the console would answer.
-ToolRun RunTool(const TestMachine& machine, const std::vector<std::string>& args, const std::string& input = "",
-            const std::string& environment = "") {
-  const std::string in = machine.Root() + "/t6reg.in", out = machine.Root() + "/t6reg.out",
-                    err = machine.Root() + "/t6reg.err";
-  std::ofstream(in, std::ios::binary) << input;
-  std::string command = environment + " " + Quoted(T6_REG_EXE);
-  for (const std::string& arg : args) command += " " + Quoted(arg);
-  command += " <" + Quoted(in) + " >" + Quoted(out) + " 2>" + Quoted(err);
-  ToolRun run;
-  int status = std::system(command.c_str());
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = ReadFile(out);
-  run.err = ReadFile(err);
-  return run;
-}
 
 LONG SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
   return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
