@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <string>
 
@@ -49,7 +50,20 @@ struct WorkerContext {
   // the one waiting shows the newest figures when it is handled. So reports never pile up
   // ahead of the failure and completion reports, and the page never lags behind the transfer.
   std::atomic<LONG> bProgressQueued{0};
+  // Deletion only: 1 when a file-deleted report is to be counted but not drawn, because the
+  // page was redrawn less than ~30 ms ago; a report that reaches 100 % is always drawn, and so
+  // is the last one. Page redraws then do not set the pace of the deletion.
+  std::atomic<LONG> bQuietReport{0};
 };
+
+// The percentage of a deletion report: files deleted × 100 (a 32-bit product) divided by the
+// files counted, truncated. With nothing counted and nothing deleted, all there was is done.
+inline int DeletePercent(LONG deleted, float total) {
+  if (deleted == 0 && total == 0) return 100;
+  const auto product = static_cast<LONG>(static_cast<DWORD>(deleted) * 100u);
+  const double percent = static_cast<double>(product) / static_cast<double>(total);
+  return std::isfinite(percent) ? static_cast<int>(percent) : 0;
+}
 
 // Shared with the package extraction.
 struct ExtractContext {

@@ -41,10 +41,15 @@ class CInternetInstallerDlg : public CDHtmlDialog {
   HRESULT OnAgreementBack(IHTMLElement* element);
   HRESULT OnAgreementBox(IHTMLElement* element);
   HRESULT OnAcceptAndInstall(IHTMLElement* element);
+  HRESULT OnRemove(IHTMLElement* element);
   HRESULT OnRunProduct(IHTMLElement* element);
   HRESULT OnAbandon(IHTMLElement* element);
   HRESULT OnPause(IHTMLElement* element);
   HRESULT OnContinue(IHTMLElement* element);
+
+  // The uninstall steps (on page 129's "继续卸载"): page 130, the record's registrations
+  // undone, then the deletion worker on the product folder.
+  void RunUninstall();
 
   // A worker thread has been started and has not ended yet.
   bool WorkerRunning() const;

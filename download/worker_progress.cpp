@@ -1,5 +1,4 @@
 // The worker progress message: what each worker report changes on the page.
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -77,9 +76,9 @@ void CInternetInstallerDlg::ShowExtractProgress() {
 }
 
 void CInternetInstallerDlg::ShowDeleteProgress() {
-  const LONG deleted = m_workerContext.nProgress;
-  const double percent = static_cast<double>(static_cast<LONG>(deleted * 100)) / m_workerContext.fTotal;
-  const int shown = std::isfinite(percent) ? static_cast<int>(percent) : 0;
+  const int shown = DeletePercent(m_workerContext.nProgress, m_workerContext.fTotal);
+  // Counted by the worker already; a newer report, or the last one, redraws the page.
+  if (m_workerContext.bQuietReport && shown != 100) return;
   SetPageElementHtml(L"DeleteInfo",
                      Format(L"正在删除：[%d%%] ", shown) + HtmlEscape(Compact(m_workerContext.strFileName, 60)));
   CallPageFunction(L"setProgress", {std::to_wstring(shown)}, nullptr);

@@ -28,6 +28,7 @@ const ElementEvent kElementEvents[] = {
     {L"GoBack", &CInternetInstallerDlg::OnAgreementBack},
     {L"Accept", &CInternetInstallerDlg::OnAgreementBox},
     {L"AcceptAndInstall", &CInternetInstallerDlg::OnAcceptAndInstall},
+    {L"BtnRemove", &CInternetInstallerDlg::OnRemove},
     {L"BtnRun", &CInternetInstallerDlg::OnRunProduct},
     {L"AlertOK", &CInternetInstallerDlg::OnClose},
     {L"btnConfirmOK", &CInternetInstallerDlg::OnAbandon},
@@ -105,6 +106,11 @@ HRESULT CInternetInstallerDlg::OnAgreementBox(IHTMLElement* element) {
 HRESULT CInternetInstallerDlg::OnAcceptAndInstall(IHTMLElement* element) {
   m_bAccepted = 1;
   return OnInstallStart(element);
+}
+
+HRESULT CInternetInstallerDlg::OnRemove(IHTMLElement*) {
+  RunUninstall();  // shows page 130 first
+  return S_OK;
 }
 
 HRESULT CInternetInstallerDlg::OnRunProduct(IHTMLElement*) {

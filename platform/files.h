@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "windows_types.h"
 
@@ -16,9 +17,27 @@ BOOL PathFileExistsW(LPCWSTR pszPath);
 #endif
 
 #ifndef _WIN32
+// Refuses a folder, a read-only file (ERROR_ACCESS_DENIED) and a path of MAX_PATH characters
+// or more, as Windows does.
 BOOL DeleteFileW(LPCWSTR lpFileName);
-// Appends a backslash to the path in its MAX_PATH buffer unless it ends with one or is empty;
-// returns the address of the terminator, or null when the backslash would not fit.
+
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001;
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x00000002;
+constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x00000004;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
+constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x00000400;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+
+// A link (symbolic link, junction) carries FILE_ATTRIBUTE_REPARSE_POINT, and
+// FILE_ATTRIBUTE_DIRECTORY when it stands for a folder; its attributes are the link's own.
+DWORD GetFileAttributesW(LPCWSTR lpFileName);
+BOOL SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes);
+// Removes an empty folder, or a link that stands for a folder (the link only).
+BOOL RemoveDirectoryW(LPCWSTR lpPathName);
+// Appends a backslash unless the path is empty or ends with one; pszPath holds MAX_PATH
+// characters. Returns the address of the terminating NUL, or null when there is no room.
 LPWSTR PathAddBackslashW(LPWSTR pszPath);
 #endif
 
@@ -133,6 +152,41 @@ class CFile {
   int m_fd = -1;
 #endif
   std::string m_pending;
+};
+
+// The entries of one folder that match a search pattern ("folder\*.*"), as the framework's
+// file finder reports them: "." and ".." included except at a drive's root, names matched without
+// regard to case, and nothing found for a pattern of MAX_PATH characters or more. FindFile
+// starts the search; each FindNextFile moves to the next entry and answers whether another
+// one follows it.
+class CFileFind {
+ public:
+  CFileFind() = default;
+  ~CFileFind() = default;
+  CFileFind(const CFileFind&) = delete;
+  CFileFind& operator=(const CFileFind&) = delete;
+
+  BOOL FindFile(LPCWSTR pstrName, DWORD dwUnused = 0);
+  BOOL FindNextFile();
+  void Close();
+
+  BOOL IsDots() const;
+  BOOL IsDirectory() const { return MatchesMask(FILE_ATTRIBUTE_DIRECTORY); }
+  // True when the current entry has any of the attributes in dwMask.
+  BOOL MatchesMask(DWORD dwMask) const;
+  std::wstring GetFileName() const;
+  // The searched folder followed by the entry's name.
+  std::wstring GetFilePath() const;
+
+ private:
+  struct Entry {
+    std::wstring name;
+    DWORD attributes;
+  };
+  const Entry* Current() const;
+  std::vector<Entry> m_entries;  // the folder as it was when the search started
+  std::size_t m_next = 0;        // the entry FindNextFile moves to
+  std::wstring m_root;           // the searched folder, ending with one backslash
 };
 
 #ifndef _WIN32

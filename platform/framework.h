@@ -52,6 +52,8 @@ BOOL DeleteObject(HRGN region);
 BOOL PostMessageW(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 // From another thread, waits until the window's thread has handled the message.
 LRESULT SendMessageW(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+// False once the window has been destroyed (its dialog has ended).
+BOOL IsWindow(HWND hWnd);
 #endif
 
 // The application object.

@@ -53,4 +53,27 @@ constexpr int CSIDL_COMMON_DESKTOPDIRECTORY = 0x0019;
 // The item list of a special folder, freed with CoTaskMemFree; E_INVALIDARG for an identifier
 // the system does not know, a failure HRESULT for a folder the machine does not have.
 HRESULT SHGetSpecialFolderLocation(HWND hwnd, int csidl, PIDLIST_ABSOLUTE* ppidl);
+
+// Shell file operations; only deletion is used.
+using FILEOP_FLAGS = WORD;
+struct SHFILEOPSTRUCTW {
+  HWND hwnd;
+  UINT wFunc;
+  LPCWSTR pFrom;  // the items: each ends with a NUL, the list with a second one
+  LPCWSTR pTo;
+  FILEOP_FLAGS fFlags;
+  BOOL fAnyOperationsAborted;
+  LPVOID hNameMappings;
+  LPCWSTR lpszProgressTitle;
+};
+constexpr UINT FO_DELETE = 0x0003;
+constexpr FILEOP_FLAGS FOF_SILENT = 0x0004;
+constexpr FILEOP_FLAGS FOF_NOCONFIRMATION = 0x0010;
+constexpr FILEOP_FLAGS FOF_ALLOWUNDO = 0x0040;
+constexpr FILEOP_FLAGS FOF_NOERRORUI = 0x0400;
+
+// FO_DELETE removes every listed file and folder, a folder with all it holds; links are removed,
+// not followed. Returns 0 when every item is gone; a missing item, or one that stays, fails
+// with a nonzero code. The host has no recycle bin: items always go for good.
+int SHFileOperationW(SHFILEOPSTRUCTW* lpFileOp);
 #endif

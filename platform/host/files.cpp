@@ -15,6 +15,43 @@
 #include "emulated_machine.h"
 #include "errors.h"
 #include "file_handles.h"
+#include "file_paths.h"
+
+namespace host {
+
+bool HostFilePath(LPCWSTR windowsPath, std::string& hostPath) {
+  if (!windowsPath) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  // Without long-path support every file call refuses a path that does not fit MAX_PATH.
+  if (std::wcslen(windowsPath) >= MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  auto mapped = HostPathFromWindows(windowsPath);
+  if (!mapped) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  hostPath = std::move(*mapped);
+  return true;
+}
+
+DWORD HostFileAttributes(const std::string& hostPath) {
+  struct stat info {};
+  if (lstat(hostPath.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;
+  if (S_ISLNK(info.st_mode)) {
+    struct stat target {};
+    const bool folder = stat(hostPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    return FILE_ATTRIBUTE_REPARSE_POINT | (folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
+  }
+  if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  const bool readOnly = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+  return FILE_ATTRIBUTE_ARCHIVE | (readOnly ? FILE_ATTRIBUTE_READONLY : 0);
+}
+
+}  // namespace host
 
 BOOL PathFileExistsW(LPCWSTR pszPath) {
   if (!pszPath) return FALSE;
@@ -28,23 +65,23 @@ BOOL DeleteFileW(LPCWSTR lpFileName) {
     SetLastError(error);
     return FALSE;
   };
-  if (!lpFileName) return fail(ERROR_INVALID_PARAMETER);
-  auto hostPath = host::HostPathFromWindows(lpFileName);
-  if (!hostPath) return fail(ERROR_PATH_NOT_FOUND);
-  struct stat info {};
-  if (lstat(hostPath->c_str(), &info) != 0) {
+  std::string hostPath;
+  if (!host::HostFilePath(lpFileName, hostPath)) return FALSE;
+  const DWORD attributes = host::HostFileAttributes(hostPath);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
     // A missing file in an existing folder is "file not found"; a missing folder on the way is
     // "path not found", as Windows tells them apart.
-    const std::string parent = hostPath->substr(0, hostPath->find_last_of('/'));
+    const std::string parent = hostPath.substr(0, hostPath.find_last_of('/'));
     struct stat folder {};
     return fail(stat(parent.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) ? ERROR_FILE_NOT_FOUND
                                                                                 : ERROR_PATH_NOT_FOUND);
   }
-  // Files only, as on Windows: a folder is not deleted by this call.
-  if (S_ISDIR(info.st_mode)) return fail(ERROR_ACCESS_DENIED);
+  // Files only, as on Windows: a folder (or a link to one) is not deleted by this call, and
+  // a read-only file is refused until its attribute is cleared.
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return fail(ERROR_ACCESS_DENIED);
   // A file that this process holds open without delete sharing stays, as on Windows.
-  if (host::FileHeldAgainstDeletion(*hostPath)) return fail(ERROR_SHARING_VIOLATION);
-  if (unlink(hostPath->c_str()) != 0) return fail(host::ErrorFromErrno(errno));
+  if (host::FileHeldAgainstDeletion(hostPath)) return fail(ERROR_SHARING_VIOLATION);
+  if (unlink(hostPath.c_str()) != 0) return fail(host::ErrorFromErrno(errno));
   return TRUE;
 }
 

@@ -133,3 +133,5 @@ LRESULT SendMessageW(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   });
   return result;
 }
+
+BOOL IsWindow(HWND hWnd) { return hWnd && !hWnd->destroyed ? TRUE : FALSE; }

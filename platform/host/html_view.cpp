@@ -240,8 +240,12 @@ void HtmlViewHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpo
     }
   }
   if (event != WEBKIT_LOAD_FINISHED) return;
+  // The view's address is already the newest request's while an older load still ends, so the
+  // page that ended is told by its document, the main resource.
+  WebKitWebResource* document = webkit_web_view_get_main_resource(view);
+  uri = document ? webkit_web_resource_get_uri(document) : nullptr;
   // While the program waits for a page, only that page counts: the end of an older load (one
-  // the newer request cancelled) is no page.
+  // the newer request cancelled, or one that ended just after it) is no page.
   if (!uri || (!host->m_pendingAddress.empty() && host->m_pendingAddress != uri)) return;
   host->m_pendingAddress.clear();
   if (host->m_loadFailed) return;
