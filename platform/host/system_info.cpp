@@ -24,10 +24,10 @@ BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
 void GetSystemInfo(SYSTEM_INFO* lpSystemInfo) {
   if (!lpSystemInfo) return;
   *lpSystemInfo = SYSTEM_INFO{};
-  // The program is a 32-bit process: on a 64-bit machine WOW64 tells it x86, and only the native
-  // call (GetNativeSystemInfo, which the program does not make) tells the machine's own.
-  lpSystemInfo->wProcessorArchitecture =
-      host::Is64BitMachine() ? PROCESSOR_ARCHITECTURE_INTEL : static_cast<WORD>(host::Machine().processorArchitecture);
+  // What the machine description says the query answers the program (machine.ini
+  // processor_architecture), so that every row of the identification table can be shown; real
+  // WOW64 tells a 32-bit process x86 here.
+  lpSystemInfo->wProcessorArchitecture = static_cast<WORD>(host::Machine().processorArchitecture);
   lpSystemInfo->dwPageSize = 4096;
   lpSystemInfo->dwNumberOfProcessors = 1;
   lpSystemInfo->dwAllocationGranularity = 65536;

@@ -22,9 +22,7 @@ TEST(IdentifyOperatingSystem, DecisionTable) {
       {4, 20, 1, 2, 0, 0, L"unknown OperatingSystem."},
       {5, 0, 3, 2, 0, 0, L"Microsoft Windows 2000"},
       {5, 1, 1, 2, 0, 0, L"Microsoft Windows XP"},
-      // A 32-bit program on a 64-bit machine is told x86 by GetSystemInfo (WOW64), so the x64
-      // edition of XP reads as Server 2003, as it does for the real program there.
-      {5, 2, 1, 2, 9, 0, L"Microsoft Windows Server 2003"},
+      {5, 2, 1, 2, 9, 0, L"Microsoft Windows XP Professional x64 Edition"},
       {5, 2, 1, 2, 0, 0, L"Microsoft Windows Server 2003"},
       {5, 2, 3, 2, 9, 0, L"Microsoft Windows Server 2003"},
       {5, 2, 3, 2, 9, 1, L"Microsoft Windows Server 2003 R2"},
