@@ -68,6 +68,19 @@ void DeleteFileAssociation() {
 
 }  // namespace
 
+namespace {
+bool IsVolumeRoot(const std::wstring& folder) {
+  if (folder.size() >= MAX_PATH) return false;
+  WCHAR root[MAX_PATH] = {};
+  folder.copy(root, folder.size());
+  if (!PathStripToRootW(root)) return false;
+  std::wstring a = root, b = folder;
+  while (!a.empty() && a.back() == L'\\') a.pop_back();
+  while (!b.empty() && b.back() == L'\\') b.pop_back();
+  return a == b;
+}
+}  // namespace
+
 void CInternetInstallerDlg::RunUninstall() {
   LoadFromResource(IDR_HTML_REMOVING);
   HKEY record = nullptr;
@@ -90,7 +103,9 @@ void CInternetInstallerDlg::RunUninstall() {
   DeleteProductKeys();
   DeleteFileAssociation();
 
-  if (!PathFileExistsW(productFolder.c_str())) {
+  // A record that names a drive or share root ("C:\") names no product folder: deleting it would
+  // take everything on the drive. Nothing is deleted, as when the folder is gone.
+  if (!PathFileExistsW(productFolder.c_str()) || IsVolumeRoot(productFolder)) {
     LoadFromResource(IDR_HTML_REMOVED);
     return;
   }

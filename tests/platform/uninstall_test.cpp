@@ -143,6 +143,17 @@ TEST_F(Uninstall, WithoutARecordNothingIsRemovedAndPage130Stays) {
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L".grf"));
 }
 
+TEST_F(Uninstall, ARecordNamingADriveRootDeletesNothingOnTheDrive) {
+  WriteRecord(L"c:\\");
+  MakeFile(Product("/T6.EXE"));
+  MakeFile(machine.Root() + "/drive_c/precious.txt");
+  const auto dialog = RunUninstallFlow(L"131");
+  EXPECT_EQ((std::vector<std::wstring>{L"129", L"131"}), dialog->pages);
+  EXPECT_TRUE(dialog->reports.empty());
+  EXPECT_TRUE(Exists(machine.Root() + "/drive_c/precious.txt"));
+  EXPECT_TRUE(Exists(Product("/T6.EXE")));
+}
+
 TEST_F(Uninstall, AFolderAlreadyGoneEndsOnPage131AfterTheRegistrySteps) {
   WriteRecord(kProduct);
   HKEY other = nullptr;
